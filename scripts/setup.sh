@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need, skipping what is already there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake pkg-config git
+  libsqlite3-dev sqlite3
+  libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
+  libqrcodegencpp-dev
+  libgtk-3-dev libwebkit2gtk-4.1-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  xvfb xauth xdotool python3-xlib x11-utils imagemagick
+  chromium zbar-tools
+  nodejs npm
+  curl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  # Node and npm may already come from elsewhere; only ask apt for them when missing.
+  if command -v node >/dev/null 2>&1; then
+    filtered=()
+    for p in "${missing[@]}"; do
+      case "$p" in nodejs|npm) ;; *) filtered+=("$p") ;; esac
+    done
+    missing=("${filtered[@]+"${filtered[@]}"}")
+  fi
+fi
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Browser tests drive Debian's chromium; never let playwright fetch a browser of its own.
+if [ ! -d tests/e2e/node_modules/playwright-core ]; then
+  echo "Installing playwright-core for the browser tests"
+  (cd tests/e2e && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm install --no-audit --no-fund --silent)
+fi
