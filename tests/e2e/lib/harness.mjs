@@ -1,0 +1,155 @@
+// Shared pieces of the browser tests: Debian's chromium, the bridge harness process
+// (requests and replies as UTF-8 texts, each ended by one NUL byte) and a
+// window.chrome.webview stand-in that carries the page's messages to it.
+import { spawn } from 'node:child_process';
+import { existsSync, mkdtempSync, mkdirSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+export const REPO_ROOT = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../..');
+export const FIELD_SEPARATOR = '\u001F';
+export const CHROMIUM_PATH = '/usr/lib/chromium/chromium';
+export const PAGE_URL = 'http://127.0.0.1/';
+
+export function launchBrowser() {
+  return chromium.launch({
+    executablePath: CHROMIUM_PATH,
+    args: ['--disable-gpu', '--disable-background-networking', '--disable-component-update',
+      '--disable-sync', '--no-first-run'],
+  });
+}
+
+// The harness executable: $TALLYWELL_BRIDGE_HARNESS, else the first build folder that has one.
+export function harnessPath() {
+  if (process.env.TALLYWELL_BRIDGE_HARNESS) return process.env.TALLYWELL_BRIDGE_HARNESS;
+  const candidates = ['build/bridge_harness', 'build/shell/bridge_harness', 'build/tests/bridge_harness',
+    'build/dispatch/bridge_harness'];
+  for (const c of candidates) {
+    const p = path.join(REPO_ROOT, c);
+    if (existsSync(p)) return p;
+  }
+  throw new Error('bridge_harness not built; build it or set TALLYWELL_BRIDGE_HARNESS');
+}
+
+// A temporary HOME with an empty Desktop folder; never the user's own.
+export function makeHome() {
+  const home = mkdtempSync(path.join(tmpdir(), 'tallywell-e2e-'));
+  mkdirSync(path.join(home, 'Desktop'));
+  return {
+    home,
+    desktop: path.join(home, 'Desktop'),
+    remove: () => rmSync(home, { recursive: true, force: true }),
+  };
+}
+
+// Starts the harness. env is added to the process environment (HOME, TALLYWELL_OPEN_PATH,
+// TALLYWELL_CARD_PORT...). onReply(text) is called for every reply, in order.
+export function startHarness({ home, env = {} } = {}) {
+  const child = spawn(harnessPath(), [], {
+    env: { ...process.env, ...(home ? { HOME: home } : {}), ...env },
+    stdio: ['pipe', 'pipe', 'inherit'],
+  });
+  const listeners = [];
+  let buffered = Buffer.alloc(0);
+  child.stdout.on('data', (chunk) => {
+    buffered = Buffer.concat([buffered, chunk]);
+    let end;
+    while ((end = buffered.indexOf(0)) >= 0) {
+      const text = buffered.subarray(0, end).toString('utf8');
+      buffered = buffered.subarray(end + 1);
+      for (const fn of listeners) fn(text);
+    }
+  });
+  const exited = new Promise((resolve) => child.on('exit', resolve));
+  return {
+    child,
+    send(text) {
+      child.stdin.write(Buffer.concat([Buffer.from(text, 'utf8'), Buffer.from([0])]));
+    },
+    onReply(fn) { listeners.push(fn); },
+    async stop() {
+      if (child.exitCode === null) {
+        child.stdin.end();
+        const timer = setTimeout(() => child.kill('SIGKILL'), 5000);
+        await exited;
+        clearTimeout(timer);
+      }
+    },
+  };
+}
+
+// Sends one request straight to the harness and waits for its reply (for test set-up
+// without a page). Ids start with "direct-" so they never meet a page's ids.
+let directCounter = 0;
+export function directRequest(harness, name, args = '') {
+  const id = `direct-${++directCounter}`;
+  return new Promise((resolve) => {
+    harness.onReply((text) => {
+      if (text.startsWith(id + ':')) resolve(text.slice(id.length + 1));
+    });
+    harness.send(`${id}:${name}:${args}`);
+  });
+}
+
+const STAND_IN = `(() => {
+  const listeners = [];
+  window.chrome = window.chrome || {};
+  window.chrome.webview = {
+    postMessage(text) { window.__hostPost(String(text)); },
+    addEventListener(type, fn) { if (type === 'message') listeners.push(fn); },
+    removeEventListener(type, fn) {
+      const i = listeners.indexOf(fn);
+      if (type === 'message' && i >= 0) listeners.splice(i, 1);
+    },
+  };
+  window.__deliverHostMessage = (text) => {
+    const event = new MessageEvent('message', { data: text });
+    for (const fn of listeners.slice()) fn(event);
+  };
+})();`;
+
+// Opens a page wired to a host. host is a harness (or null); every message the page posts
+// is recorded in sent. intercept(message), when given, may return a reply text to answer
+// the message itself instead of the harness (undefined passes it on).
+// html is the page text, served at PAGE_URL through a route (no network is used).
+export async function openPage(browser, { html, host = null, intercept = null, viewport,
+  beforeLoad } = {}) {
+  const context = await browser.newContext({ viewport: viewport || { width: 1280, height: 800 } });
+  const page = await context.newPage();
+  const sent = [];
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e));
+  const deliver = (text) => {
+    page.evaluate((t) => window.__deliverHostMessage(t), text).catch(() => {});
+  };
+  if (host) {
+    // A harness answers the page opened on it last; ids of earlier pages would collide.
+    host.currentPage = page;
+    host.onReply((text) => {
+      if (host.currentPage === page && !text.startsWith('direct-')) deliver(text);
+    });
+  }
+  await page.exposeFunction('__hostPost', (text) => {
+    sent.push(text);
+    const own = intercept ? intercept(text) : undefined;
+    if (own !== undefined) {
+      const id = text.slice(0, text.indexOf(':'));
+      deliver(`${id}:${own}`);
+    } else if (host) {
+      host.send(text);
+    }
+  });
+  await page.addInitScript(STAND_IN);
+  await page.route(PAGE_URL, (route) => route.fulfill({
+    status: 200, contentType: 'text/html; charset=utf-8', body: html,
+  }));
+  if (beforeLoad) await beforeLoad(page);
+  await page.goto(PAGE_URL);
+  return { page, context, sent, errors, deliver };
+}
+
+export function mainPageText() {
+  return readFileSync(path.join(REPO_ROOT, 'pages/main.html'), 'utf8');
+}
