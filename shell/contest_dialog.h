@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+// The contest file dialog: starts in the Desktop folder with the filters "Contest Database"
+// (contest.db), "Database Files" (*.db) and "All Files", the first selected, and
+// "contest.db" proposed. Answers the chosen file's path as file-system bytes, or "" when
+// the user cancelled or no dialog could be shown. Runs on the worker thread.
+std::string open_contest_dialog();
+
+// The layer that shows it: the application installs the GTK dialog, the test harness a
+// stand-in. Without one, the dialog counts as cancelled.
+extern std::string (*contest_dialog_layer)();

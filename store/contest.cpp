@@ -1,0 +1,95 @@
+// Creating a contest in its own Desktop folder, and opening an existing contest file.
+#include <limits.h>
+
+#include <filesystem>
+#include <string>
+
+#include "shell/contest_dialog.h"
+#include "shell/desktop_folder.h"
+#include "store/database.h"
+#include "store/operations.h"
+#include "store/schema.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::string OPEN_FAILED = "ERROR:Critical failure, the database could not be opened.";
+const std::string BAD_NAME =
+    "ERROR:A contest name cannot be empty, . or .., None, longer than 255 bytes, or hold "
+    "control characters or any of / \\ < > : \" | ? *";
+
+// The name becomes one folder directly in the Desktop folder: anything that would make it
+// climb out, nest, or be unportable is refused. "None" is what the page shows for "no
+// contest open", so a contest of that name could never be used.
+bool is_allowed_contest_name(const std::string& name) {
+  if (name.empty() || name == "." || name == ".." || name == "None") return false;
+  if (name.size() > NAME_MAX) return false;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F) return false;
+    switch (c) {
+      case '/': case '\\': case '<': case '>': case ':': case '"': case '|': case '?': case '*':
+        return false;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+// Closes the connection unless the open went through, so a failed open never leaves a
+// half-open contest that blocks every later create or open.
+struct CloseUnlessKept {
+  bool keep = false;
+  ~CloseUnlessKept() {
+    if (!keep) close_database();
+  }
+};
+}  // namespace
+
+std::string create_contest(const std::string& name) {
+  const std::string desktop = desktop_folder_path();
+  if (desktop.empty()) return "ERROR:The Desktop folder could not be found.";
+  if (!is_allowed_contest_name(name)) return BAD_NAME;
+
+  const fs::path folder = fs::path(desktop) / name;
+  // symlink_status so a dangling link at that name also counts as something being there.
+  if (fs::exists(fs::symlink_status(folder))) return "ERROR:This contest already exists on your desktop.";
+  fs::create_directories(folder);
+
+  if (!open_database((folder / "contest.db").string())) return OPEN_FAILED;
+  if (sqlite3_exec(contest_db, schema_sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    close_database();
+    return "ERROR:Critical failure, the database could not be initialized.";
+  }
+  CloseUnlessKept guard;
+  Statement insert = prepare_statement("INSERT INTO contest (name, scored_at) VALUES (?, '2020-01-01 00:00:00');");
+  insert.bind_text(1, name);
+  if (insert.step() != SQLITE_DONE) return "ERROR:The contest could not be initialized.";
+  guard.keep = true;
+  return std::string();
+}
+
+std::string open_contest(const std::string&) {
+  // The dialog's path goes to SQLite byte for byte: file names need not be valid UTF-8.
+  const std::string path = open_contest_dialog();
+  if (path.empty()) return "None";
+  if (contest_db) return OPEN_FAILED;
+  if (sqlite3_open_v2(path.c_str(), &contest_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    close_database();
+    return OPEN_FAILED;
+  }
+  CloseUnlessKept guard;
+  for (const char* pragma : {"PRAGMA foreign_keys = ON;", "PRAGMA synchronous = NORMAL;"}) {
+    Statement statement = prepare_statement(pragma);
+    if (statement.step() != SQLITE_DONE) return "ERROR:Pragma could not be set.";
+  }
+  if (sqlite3_busy_timeout(contest_db, 5000) != SQLITE_OK) return "ERROR:Pragma busy timeout could not be set.";
+  std::string name;
+  {
+    Statement query = prepare_statement("SELECT name FROM contest;");
+    if (query.step() != SQLITE_ROW) return "ERROR:Contest name could not be retrieved.";
+    name = column_text(query, 0);
+  }
+  guard.keep = true;
+  return name;
+}

@@ -1,0 +1,84 @@
+#include "store/patterns.h"
+
+#include <algorithm>
+
+#include "store/failures.h"
+
+namespace {
+bool is_optional(FieldKind kind) {
+  return kind == FieldKind::OptionalText || kind == FieldKind::OptionalNumber;
+}
+}  // namespace
+
+std::size_t required_field_count(const std::vector<Param>& params) {
+  std::size_t count = 0;
+  for (const Param& p : params)
+    if (!is_optional(p.kind)) count = std::max(count, p.field + 1);
+  return count;
+}
+
+void bind_fields(Statement& statement, const FieldList& fields, const std::vector<Param>& params,
+                 std::size_t full_count) {
+  require_fields(fields, required_field_count(params));
+  const bool optional_present = fields.size() == full_count;
+  int index = 1;
+  for (const Param& p : params) {
+    switch (p.kind) {
+      case FieldKind::Text:
+        statement.bind_text(index, fields[p.field]);
+        break;
+      case FieldKind::Number:
+        statement.bind_int(index, read_number(fields[p.field]));
+        break;
+      case FieldKind::OptionalText:
+        if (optional_present) statement.bind_text(index, fields[p.field]);
+        else statement.bind_null(index);
+        break;
+      case FieldKind::OptionalNumber:
+        if (optional_present) statement.bind_int(index, read_number(fields[p.field]));
+        else statement.bind_null(index);
+        break;
+    }
+    ++index;
+  }
+}
+
+std::string step_result(Statement& statement) {
+  return statement.step() == SQLITE_DONE ? std::string() : CONSISTENCY_ERROR;
+}
+
+std::string run_save(const std::string& args, std::size_t full_count, const BoundStatement& insert,
+                     const BoundStatement& update) {
+  const FieldList fields = split_fields(args);
+  require_fields(fields, 1);
+  const BoundStatement& chosen = is_new_key(fields[0]) ? insert : update;
+  Statement statement = prepare_statement(chosen.sql);
+  bind_fields(statement, fields, chosen.params, full_count);
+  return step_result(statement);
+}
+
+std::string run_delete(const std::string& key, const char* sql) {
+  if (is_new_key(key)) return std::string();
+  Statement statement = prepare_statement(sql);
+  statement.bind_int(1, read_number(key));
+  return step_result(statement);
+}
+
+std::string collect_rows(Statement& statement) {
+  std::string result;
+  const int columns = sqlite3_column_count(statement.stmt);
+  int rc;
+  while ((rc = statement.step()) == SQLITE_ROW) {
+    for (int c = 0; c < columns; ++c) {
+      if (!result.empty() || c > 0) result += FIELD_SEPARATOR;
+      result += column_text(statement, c);
+    }
+  }
+  if (rc != SQLITE_DONE) return DATABASE_PROBLEM_ERROR;
+  return result;
+}
+
+std::string run_fetch(const char* sql) {
+  Statement statement = prepare_statement(sql);
+  return collect_rows(statement);
+}

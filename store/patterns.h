@@ -1,0 +1,51 @@
+#pragma once
+// The common save, delete and fetch patterns, so each operation is its SQL and its fields.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "store/database.h"
+#include "store/fields.h"
+
+enum class FieldKind {
+  Text,            // bound as text
+  Number,          // read with std::stoi, bound as a 32-bit integer
+  OptionalText,    // text only when the argument has exactly the full field count, else NULL
+  OptionalNumber,  // number only when the argument has exactly the full field count, else NULL
+};
+
+struct Param {
+  std::size_t field;
+  FieldKind kind;
+};
+
+// One statement and the fields bound to its ? marks, in order.
+struct BoundStatement {
+  const char* sql;
+  std::vector<Param> params;
+};
+
+// How many fields a statement reads at least (optional fields aside).
+std::size_t required_field_count(const std::vector<Param>& params);
+
+// Binds the fields in order; optional ones only when fields.size() == full_count.
+// Raises when a required field is missing or a number field is not a number.
+void bind_fields(Statement& statement, const FieldList& fields, const std::vector<Param>& params,
+                 std::size_t full_count);
+
+// The empty text when the step finished, else the consistency error.
+std::string step_result(Statement& statement);
+
+// Key "none" runs the insert; any other key runs the update (whose params end with the key).
+std::string run_save(const std::string& args, std::size_t full_count, const BoundStatement& insert,
+                     const BoundStatement& update);
+
+// The whole argument is the key; "none" answers the empty text without touching the database.
+std::string run_delete(const std::string& key, const char* sql);
+
+// Reads every row of a prepared (and bound) statement, flattened with the separator. A step
+// that fails part-way answers the database-problem error rather than a truncated list.
+std::string collect_rows(Statement& statement);
+
+// Prepares a statement without parameters and collects its rows.
+std::string run_fetch(const char* sql);

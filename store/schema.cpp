@@ -1,0 +1,136 @@
+#include "store/schema.h"
+
+// Numbers form one code: division = id * 1000, team = division + 10..990 in steps of 10,
+// contestant = team + 1..9. The triggers assign them and enforce the limits, so the
+// operations only insert, update, delete and select.
+const std::string schema_sql = R"SQL(
+PRAGMA foreign_keys = ON;
+PRAGMA journal_mode = WAL;
+PRAGMA synchronous = NORMAL;
+PRAGMA busy_timeout = 5000;
+
+CREATE TABLE IF NOT EXISTS contest (
+  id INTEGER PRIMARY KEY CHECK (id = 1),
+  name TEXT NOT NULL,
+  scored_at TEXT NOT NULL
+) STRICT;
+
+CREATE TABLE IF NOT EXISTS divisions (
+  id INTEGER PRIMARY KEY CHECK (id < 10),
+  name TEXT NOT NULL UNIQUE CHECK (name != ''),
+  team_size INTEGER,
+  number INTEGER UNIQUE
+) STRICT;
+
+CREATE TRIGGER IF NOT EXISTS set_division_number
+AFTER INSERT ON divisions
+BEGIN
+  UPDATE divisions SET number = NEW.id * 1000 WHERE id = NEW.id;
+END;
+
+CREATE TABLE IF NOT EXISTS teams (
+  id INTEGER PRIMARY KEY,
+  division_no INTEGER NOT NULL,
+  type TEXT NOT NULL,
+  name TEXT NOT NULL CHECK (name != ''),
+  coach TEXT,
+  number INTEGER UNIQUE,
+  FOREIGN KEY(division_no) REFERENCES divisions(number),
+  UNIQUE(division_no, name)
+) STRICT;
+
+CREATE TRIGGER IF NOT EXISTS check_team_number_limit
+BEFORE INSERT ON teams
+BEGIN
+  SELECT RAISE(ABORT, 'Team number limit reached in this division.')
+  WHERE COALESCE((SELECT MAX(number) FROM teams WHERE division_no = NEW.division_no) % 1000, 0) >= 990;
+END;
+
+CREATE TRIGGER IF NOT EXISTS set_team_number
+AFTER INSERT ON teams
+BEGIN
+  UPDATE teams
+  SET number = COALESCE(
+        (SELECT MAX(number) FROM teams WHERE division_no = NEW.division_no AND id != NEW.id),
+        NEW.division_no) + 10
+  WHERE id = NEW.id;
+END;
+
+CREATE TRIGGER IF NOT EXISTS validate_team_requires_size
+BEFORE INSERT ON teams
+WHEN NEW.type = 'Team'
+BEGIN
+  SELECT RAISE(ABORT, 'Cannot create Team when division team_size is null.')
+  WHERE (SELECT team_size FROM divisions WHERE number = NEW.division_no) IS NULL;
+END;
+
+CREATE TRIGGER IF NOT EXISTS validate_team_requires_size_update
+BEFORE UPDATE ON teams
+WHEN NEW.type = 'Team'
+BEGIN
+  SELECT RAISE(ABORT, 'Cannot update to Team when division team_size is null.')
+  WHERE (SELECT team_size FROM divisions WHERE number = NEW.division_no) IS NULL;
+END;
+
+CREATE TRIGGER IF NOT EXISTS validate_division_team_size
+BEFORE UPDATE ON divisions
+WHEN NEW.team_size IS NULL AND OLD.team_size IS NOT NULL
+BEGIN
+  SELECT RAISE(ABORT, 'Cannot set team_size to null when Team entries exist.')
+  WHERE EXISTS (SELECT 1 FROM teams WHERE division_no = NEW.number AND type = 'Team');
+END;
+
+CREATE TABLE IF NOT EXISTS contestants (
+  id INTEGER PRIMARY KEY,
+  team_no INTEGER NOT NULL,
+  name TEXT NOT NULL UNIQUE CHECK (name != ''),
+  number INTEGER UNIQUE,
+  FOREIGN KEY(team_no) REFERENCES teams(number)
+) STRICT;
+
+CREATE TRIGGER IF NOT EXISTS check_contestant_number_limit
+BEFORE INSERT ON contestants
+BEGIN
+  SELECT RAISE(ABORT, 'Contestant number limit reached in this team.')
+  WHERE COALESCE((SELECT MAX(number) FROM contestants WHERE team_no = NEW.team_no) % 10, 0) >= 9;
+END;
+
+CREATE TRIGGER IF NOT EXISTS set_contestant_number
+AFTER INSERT ON contestants
+BEGIN
+  UPDATE contestants
+  SET number = COALESCE(
+        (SELECT MAX(number) FROM contestants WHERE team_no = NEW.team_no AND id != NEW.id),
+        NEW.team_no) + 1
+  WHERE id = NEW.id;
+END;
+
+CREATE TABLE IF NOT EXISTS class_types (
+  id INTEGER PRIMARY KEY,
+  name TEXT NOT NULL UNIQUE CHECK (name != '')
+) STRICT;
+
+CREATE TABLE IF NOT EXISTS classes (
+  id INTEGER PRIMARY KEY,
+  type_id INTEGER NOT NULL,
+  name TEXT NOT NULL UNIQUE CHECK (name != ''),
+  placing INTEGER,
+  cuts INTEGER,
+  timestamp TEXT NOT NULL,
+  FOREIGN KEY(type_id) REFERENCES class_types(id)
+) STRICT;
+
+CREATE TABLE IF NOT EXISTS placings (
+  id INTEGER PRIMARY KEY,
+  class_id INTEGER NOT NULL,
+  contestant_no INTEGER NOT NULL,
+  placing INTEGER NOT NULL,
+  placing_score INTEGER,
+  reasons_score INTEGER,
+  total_score INTEGER,
+  timestamp TEXT NOT NULL,
+  FOREIGN KEY(class_id) REFERENCES classes(id),
+  FOREIGN KEY(contestant_no) REFERENCES contestants(number),
+  UNIQUE(class_id, contestant_no)
+) STRICT;
+)SQL";
