@@ -21,16 +21,13 @@ export function launchBrowser() {
   });
 }
 
-// The harness executable: $TALLYWELL_BRIDGE_HARNESS, else the first build folder that has one.
+// The harness executable: $BRIDGE_HARNESS (set by CTest), else the one in build/.
 export function harnessPath() {
-  if (process.env.TALLYWELL_BRIDGE_HARNESS) return process.env.TALLYWELL_BRIDGE_HARNESS;
-  const candidates = ['build/bridge_harness', 'build/shell/bridge_harness', 'build/tests/bridge_harness',
-    'build/dispatch/bridge_harness'];
-  for (const c of candidates) {
-    const p = path.join(REPO_ROOT, c);
-    if (existsSync(p)) return p;
-  }
-  throw new Error('bridge_harness not built; build it or set TALLYWELL_BRIDGE_HARNESS');
+  const fromEnv = process.env.BRIDGE_HARNESS || process.env.TALLYWELL_BRIDGE_HARNESS;
+  if (fromEnv) return fromEnv;
+  const built = path.join(REPO_ROOT, 'build/tests/bridge_harness');
+  if (existsSync(built)) return built;
+  throw new Error('bridge_harness not built: build it or set BRIDGE_HARNESS');
 }
 
 // A temporary HOME with an empty Desktop folder; never the user's own.
