@@ -65,8 +65,11 @@ std::string run_delete(const std::string& key, const char* sql) {
 }
 
 std::string collect_rows(Statement& statement) {
+  return collect_rows(statement, sqlite3_column_count(statement.stmt));
+}
+
+std::string collect_rows(Statement& statement, int columns) {
   std::string result;
-  const int columns = sqlite3_column_count(statement.stmt);
   int rc;
   while ((rc = statement.step()) == SQLITE_ROW) {
     for (int c = 0; c < columns; ++c) {

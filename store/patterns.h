@@ -47,5 +47,9 @@ std::string run_delete(const std::string& key, const char* sql);
 // that fails part-way answers the database-problem error rather than a truncated list.
 std::string collect_rows(Statement& statement);
 
+// The same for the first column_count columns only; later columns may serve the ORDER BY of
+// a compound SELECT, whose terms must be result columns.
+std::string collect_rows(Statement& statement, int column_count);
+
 // Prepares a statement without parameters and collects its rows.
 std::string run_fetch(const char* sql);
