@@ -17,14 +17,15 @@ struct ClassKey {
 
 // The latest save of any class or placing, and whether any placing of a scorable class has
 // never been scored (its save may carry a stamp from before a clock was set back). One
-// aggregate over each table.
+// aggregate over each table; the CASE spares scored placings the class lookup.
 const char* const STATE_SQL = R"SQL(
 SELECT max(latest), max(unscored) FROM (
   SELECT max(timestamp) AS latest, 0 AS unscored FROM classes
   UNION ALL
   SELECT max(timestamp),
-         max(total_score IS NULL AND class_id IN
-             (SELECT id FROM classes WHERE placing IS NOT NULL AND cuts IS NOT NULL))
+         max(CASE WHEN total_score IS NULL
+                  THEN class_id IN (SELECT id FROM classes WHERE placing IS NOT NULL AND cuts IS NOT NULL)
+                  ELSE 0 END)
   FROM placings))SQL";
 
 // A clock that reads earlier than the last pass's stamp has been set back: saves made since

@@ -2,37 +2,26 @@
 // A fresh contest in a temporary HOME for each test, and direct SQL on its connection.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "store/database.h"
 #include "store/operations.h"
+#include "support/temp_home.h"
 
 class ContestTest : public ::testing::Test {
  protected:
-  std::filesystem::path home;
+  TempHome home;
 
-  void SetUp() override {
-    char pattern[] = "/tmp/tallywell-scoring-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    home = pattern;
-    // The Desktop must come from the temporary HOME, never from a user-dirs file elsewhere.
-    setenv("HOME", home.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-    ASSERT_EQ(create_contest("Scoring"), "");
-  }
-
-  void TearDown() override {
-    close_database();
-    std::filesystem::remove_all(home);
-  }
+  void SetUp() override { ASSERT_EQ(create_contest("Scoring"), ""); }
 
   static void exec(const std::string& sql) {
     char* message = nullptr;
     const int rc = sqlite3_exec(contest_db, sql.c_str(), nullptr, nullptr, &message);
-    ASSERT_EQ(rc, SQLITE_OK) << (message ? message : "") << "\n" << sql;
+    const std::string reason = message ? message : "";
+    sqlite3_free(message);
+    ASSERT_EQ(rc, SQLITE_OK) << reason << "\n" << sql;
   }
 
   // The first column of the first row as text ("" for NULL or no row).
@@ -55,4 +44,16 @@ inline std::vector<std::string> fields_of(const std::string& result) {
     if (end == std::string::npos) return fields;
     start = end + 1;
   }
+}
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// Cuts a flat result into rows of `width` fields; a count that does not divide is a failure.
+inline Rows rows_of(const std::string& result, std::size_t width) {
+  const auto fields = fields_of(result);
+  EXPECT_EQ(fields.size() % width, 0u) << result;
+  Rows rows;
+  for (std::size_t i = 0; i + width <= fields.size(); i += width)
+    rows.emplace_back(fields.begin() + i, fields.begin() + i + width);
+  return rows;
 }
