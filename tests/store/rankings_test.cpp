@@ -5,6 +5,7 @@
 
 #include "scoring_test_support.h"
 #include "store/scoring.h"
+#include "store_fixture.h"
 
 namespace {
 const std::string S(1, '\x1F');
@@ -21,6 +22,28 @@ void expect_ranking(const Rows& actual, const Rows& expected) {
     EXPECT_EQ(got, want) << "rank " << expected[i][2] << " of " << expected[i][0] << " " << expected[i][1];
     i = j;
   }
+}
+
+// Expected rows of one division, written per ranking as "rank/score/name/team, ...".
+Rows ranking_rows(const std::string& division, std::initializer_list<std::pair<const char*, std::string>> rankings) {
+  Rows rows;
+  for (const auto& [ranking, entries] : rankings) {
+    std::string::size_type start = 0;
+    while (start < entries.size()) {
+      const auto end = std::min(entries.find(", ", start), entries.size());
+      std::vector<std::string> row{division, ranking};
+      const std::string entry = entries.substr(start, end - start);
+      for (std::string::size_type from = 0;;) {
+        const auto slash = entry.find('/', from);
+        row.push_back(entry.substr(from, slash == std::string::npos ? std::string::npos : slash - from));
+        if (slash == std::string::npos) break;
+        from = slash + 1;
+      }
+      rows.push_back(row);
+      start = end + 2;
+    }
+  }
+  return rows;
 }
 
 class RankingsTest : public ContestTest {
@@ -59,6 +82,82 @@ class RankingsTest : public ContestTest {
   }
 };
 
+// A whole small contest entered through the real operations on the worker, as the main page
+// enters it, then ranked: every rank, score and name of both results.
+TEST(RankingsOfAContest, IndividualAndTeamRankings) {
+  TempHome home;
+  using store_fixture::join;
+  store_fixture::Commands commands = {
+      {"create_contest", "Example"},
+      {"save_division", join({"none", "Junior", "3"})},
+      {"save_team", join({"none", "1000", "Team", "Alpha", "Coach A"})},
+      {"save_team", join({"none", "1000", "Team", "Beta", ""})},
+      {"save_team", join({"none", "1000", "Team", "Gamma", ""})},
+      {"save_team", join({"none", "1000", "Group", "Solo", ""})},
+      {"save_class_type", join({"none", "Cattle"})},
+      {"save_class_type", join({"none", "Swine"})},
+      {"save_class", join({"none", "1", "Heifers", "1234", "253"})},
+      {"save_class", join({"none", "2", "Gilts", "1234", "213"})},
+  };
+  const struct {
+    const char* team;
+    const char* name;
+    const char* number;
+    const char* heifers;  // against 1234, cuts 253
+    const char* reasons;
+    const char* gilts;    // against 1234, cuts 213
+  } entries[] = {
+      {"1010", "Ann", "1011", "1234", "45", "1234"},  // 50 + 45, 50
+      {"1010", "Ben", "1012", "2134", "47", "1243"},  // 48 + 47, 47
+      {"1010", "Cal", "1013", "1234", "40", "2134"},  // 50 + 40, 48
+      {"1010", "Dee", "1014", "4321", "30", "1234"},  // 15 + 30, 50
+      {"1020", "Eve", "1021", "1324", "45", "1234"},  // 45 + 45, 50
+      {"1020", "Fay", "1022", "1243", "48", "1342"},  // 47 + 48, 45
+      {"1020", "Gus", "1023", "1324", "35", "3124"},  // 45 + 35, 46
+      {"1030", "Hal", "1031", "1234", "50", "1234"},  // 50 + 50, 50
+      {"1030", "Ivy", "1032", "1234", "49", "1234"},  // 50 + 49, 50
+      {"1040", "Jo", "1041", "1234", "", "1234"},     // 50, 50
+  };
+  for (const auto& e : entries) commands.push_back({"call_save_contestant", join({"none", e.team, e.name})});
+  for (const auto& e : entries) {
+    commands.push_back({"save_placing", join({"none", "1", e.number, e.heifers, e.reasons})});
+    commands.push_back({"save_placing", join({"none", "2", e.number, e.gilts, ""})});
+  }
+  commands.push_back({"fetch_indiv_rankings", ""});
+  commands.push_back({"fetch_team_rankings", ""});
+
+  const std::vector<std::string> results = store_fixture::run_on_worker(commands);
+  ASSERT_EQ(results.size(), commands.size());
+  for (std::size_t i = 0; i + 2 < results.size(); ++i) ASSERT_EQ(results[i], "") << commands[i].first;
+
+  expect_ranking(rows_of(results[results.size() - 2], 6),
+                 ranking_rows("Junior", {{"Cattle", "1/100/Hal/Gamma, 2/99/Ivy/Gamma, 3/95/Fay/Beta, 4/95/Ben/Alpha, "
+                                                    "5/95/Ann/Alpha, 6/90/Eve/Beta, 7/90/Cal/Alpha, 8/80/Gus/Beta, "
+                                                    "9/50/Jo/Solo, 10/45/Dee/Alpha"},
+                                         {"Swine", "1/50/Ann/Alpha, 1/50/Dee/Alpha, 1/50/Eve/Beta, 1/50/Hal/Gamma, "
+                                                   "1/50/Ivy/Gamma, 1/50/Jo/Solo, 7/48/Cal/Alpha, 8/47/Ben/Alpha, "
+                                                   "9/46/Gus/Beta, 10/45/Fay/Beta"},
+                                         {"Reasons", "1/50/Hal/Gamma, 2/49/Ivy/Gamma, 3/48/Fay/Beta, 4/47/Ben/Alpha, "
+                                                     "5/45/Eve/Beta, 6/45/Ann/Alpha, 7/40/Cal/Alpha, 8/35/Gus/Beta, "
+                                                     "9/30/Dee/Alpha, 10//Jo/Solo"},
+                                         {"Overall", "1/150/Hal/Gamma, 2/149/Ivy/Gamma, 3/145/Ann/Alpha, 4/142/Ben/Alpha, "
+                                                     "5/140/Fay/Beta, 6/140/Eve/Beta, 7/138/Cal/Alpha, 8/126/Gus/Beta, "
+                                                     "9/100/Jo/Solo, 10/95/Dee/Alpha"}}));
+
+  const std::string teams = results.back();
+  expect_ranking(rows_of(teams, 6), ranking_rows("Junior", {{"Cattle", "1/280/Alpha/Coach A, 2/265/Beta/"},
+                                                            {"Swine", "1/148/Alpha/Coach A, 2/141/Beta/"},
+                                                            {"Reasons", "1/132/Alpha/Coach A, 2/128/Beta/"},
+                                                            {"Overall", "1/425/Alpha/Coach A, 2/406/Beta/"}}));
+  const std::string begins = "Junior" + S + "Cattle" + S + "1" + S + "280" + S + "Alpha" + S + "Coach A" + S +
+                             "Junior" + S + "Cattle" + S + "2" + S + "265" + S + "Beta" + S + S + "Junior" + S +
+                             "Swine" + S + "1" + S + "148" + S + "Alpha" + S + "Coach A";
+  const std::string ends = "Junior" + S + "Overall" + S + "2" + S + "406" + S + "Beta" + S;
+  EXPECT_EQ(teams.substr(0, begins.size()), begins);
+  ASSERT_GE(teams.size(), ends.size());
+  EXPECT_EQ(teams.substr(teams.size() - ends.size()), ends);
+}
+
 TEST_F(RankingsTest, IndividualScoresRowsAndOrder) {
   add_team("Group", "Solo", {"Bob", "ann"});
   exec("INSERT INTO classes (type_id, name, timestamp) VALUES (1, 'Steers', '2024-05-01 09:00:00')");
@@ -77,11 +176,6 @@ TEST_F(RankingsTest, IndividualScoresRowsAndOrder) {
   // The pass runs first: a placing changed since shows its new scores.
   exec("UPDATE placings SET placing = 1234, timestamp = datetime('now', 'localtime') WHERE class_id = 1 AND contestant_no = 1011");
   EXPECT_EQ(rows_of(fetch_indiv_scores(""), 8)[0], (std::vector<std::string>{"Bob", "1011", "Heifers", "1", "1234", "50", "", "50"}));
-}
-
-TEST_F(RankingsTest, IndividualScoresOfAnEmptyContestAreEmpty) {
-  exec("DELETE FROM classes");
-  EXPECT_EQ(fetch_indiv_scores(""), "");
 }
 
 TEST_F(RankingsTest, ClassTypeRankingsNeedTwoClassTypesAndSkipNone) {
@@ -124,6 +218,8 @@ TEST_F(RankingsTest, ReasonsRankingPutsMissingScoresLastAndBreaksTiesOnLowerPlac
   add_placing(1, 1011, 1234, "45");  // placing 50
   add_placing(1, 1012, 2134, "45");  // placing 48: ranks first
   add_placing(1, 1013, 1234);
+  // Only placings that carry a reasons score count towards the tie-break.
+  add_placing(2, 1012, 1234);
   Rows reasons;
   for (const auto& row : rows_of(fetch_indiv_rankings(""), 6))
     if (row[1] == "Reasons") reasons.push_back({row[2], row[3], row[4]});
@@ -153,6 +249,25 @@ TEST_F(RankingsTest, TeamsCountTheirBestTeamSizeContestantsInEachRanking) {
 
   exec("UPDATE divisions SET team_size = 0");
   EXPECT_EQ(fetch_team_rankings(""), "");
+}
+
+TEST_F(RankingsTest, TeamTiesBreakOnReasonsAndOnLowerPlacings) {
+  exec("UPDATE divisions SET team_size = 1");
+  add_team("Team", "A", {"Ann"});  // 1011: 50 + 45
+  add_team("Team", "B", {"Ben"});  // 1021: 48 + 45
+  add_team("Team", "C", {"Cal"});  // 1031: 48 + 47
+  add_placing(1, 1011, 1234, "45");
+  add_placing(1, 1021, 2134, "45");
+  add_placing(1, 1031, 2134, "47");
+  add_placing(2, 1021, 1234);  // no reasons score: not part of B's reasons tie-break
+  rescore_placings();
+  Rows ranks;
+  for (const auto& row : rows_of(fetch_team_rankings(""), 6)) ranks.push_back({row[1], row[2], row[3], row[4]});
+  // Equal totals go to the higher reasons score; equal reasons to the lower placing score.
+  EXPECT_EQ(ranks, (Rows{{"Cattle", "1", "95", "C"}, {"Cattle", "2", "95", "A"}, {"Cattle", "3", "93", "B"},
+                         {"Swine", "1", "50", "B"},
+                         {"Reasons", "1", "47", "C"}, {"Reasons", "2", "45", "B"}, {"Reasons", "3", "45", "A"},
+                         {"Overall", "1", "143", "B"}, {"Overall", "2", "95", "C"}, {"Overall", "3", "95", "A"}}));
 }
 
 TEST_F(RankingsTest, TeamRankingsReadTheScoresTheLastPassLeft) {

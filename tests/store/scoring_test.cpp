@@ -19,7 +19,7 @@ void expect_scores(const std::initializer_list<Case>& cases) {
 }
 }  // namespace
 
-TEST(PlacingScore, WorkedExamples) {
+TEST(PlacingScore, CostsTheCutsBetweenEveryPairPlacedInReverse) {
   expect_scores({
       {1234, 1234, 253, 50}, {2134, 1234, 253, 48}, {1243, 1234, 253, 47},
       {1324, 1234, 253, 45}, {2143, 1234, 253, 45}, {2413, 1234, 253, 35},
