@@ -85,11 +85,15 @@ std::string collect_rows(Statement& statement) {
 }
 
 std::string collect_rows(Statement& statement, int columns) {
+  // A separator goes between every two fields, also after a first row whose only field is
+  // empty; otherwise a one-column list would lose that row.
   std::string result;
+  bool first_field = true;
   int rc;
   while ((rc = statement.step()) == SQLITE_ROW) {
     for (int c = 0; c < columns; ++c) {
-      if (!result.empty() || c > 0) result += FIELD_SEPARATOR;
+      if (!first_field) result += FIELD_SEPARATOR;
+      first_field = false;
       result += column_text(statement, c);
     }
   }
