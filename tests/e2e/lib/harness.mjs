@@ -108,8 +108,9 @@ const STAND_IN = `(() => {
 })();`;
 
 // Opens a page wired to a host. host is a harness (or null); every message the page posts
-// is recorded in sent. intercept(message), when given, may return a reply text to answer
-// the message itself instead of the harness (undefined passes it on).
+// is recorded in sent, every message box's text in dialogs, every uncaught error in errors.
+// intercept(message), when given, may return a reply text to answer the message itself
+// instead of the harness (undefined passes it on).
 // html is the page text, served at PAGE_URL through a route (no network is used).
 export async function openPage(browser, { html, host = null, intercept = null, viewport,
   beforeLoad } = {}) {
@@ -117,7 +118,13 @@ export async function openPage(browser, { html, host = null, intercept = null, v
   const page = await context.newPage();
   const sent = [];
   const errors = [];
+  const dialogs = [];
   page.on('pageerror', (e) => errors.push(e));
+  // Message boxes are answered at once and their texts kept, in order.
+  page.on('dialog', (d) => {
+    dialogs.push(d.message());
+    d.accept().catch(() => {});
+  });
   const deliver = (text) => {
     page.evaluate((t) => window.__deliverHostMessage(t), text).catch(() => {});
   };
@@ -144,7 +151,7 @@ export async function openPage(browser, { html, host = null, intercept = null, v
   }));
   if (beforeLoad) await beforeLoad(page);
   await page.goto(PAGE_URL);
-  return { page, context, sent, errors, deliver };
+  return { page, context, sent, errors, dialogs, deliver };
 }
 
 export function mainPageText() {
