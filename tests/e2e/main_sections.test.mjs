@@ -481,7 +481,7 @@ describe('rankings display', () => {
   const indiv = [
     ...Array.from({ length: 10 }, (_, i) => row('None', 'Overall', i < 9 ? i + 1 : 10, `P${i}`)),
     row('None', 'Overall', 10, 'Tied A'), row('None', 'Overall', 10, 'Tied B'), row('None', 'Overall', 13, 'Lower'),
-    row('Senior', 'Reasons', 1, 'S1'), row('Senior', 'Reasons', 11, 'S11'),
+    row('Senior', 'Reasons', 1, '<b>S1</b>'), row('Senior', 'Reasons', 11, 'S11'),
   ].flat().join(FS);
   let ctx;
   before(async () => {
@@ -500,11 +500,11 @@ describe('rankings display', () => {
     assert.deepEqual(await page.$$eval('#rankings caption', (cs) => cs.map((c) => c.textContent)),
       ['Individual Overall', 'Individual Senior Reasons', 'Team Senior Overall']);
     const top = [...Array.from({ length: 10 }, (_, i) => `P${i}`), 'Tied A', 'Tied B'];
-    assert.deepEqual(await visible(), [...top, 'S1']);
+    assert.deepEqual(await visible(), [...top, '<b>S1</b>']);
     await page.click('#rankings-show-hide-btn');
-    assert.deepEqual(await visible(), [...top, 'Lower', 'S1', 'S11', 'Team X']);
+    assert.deepEqual(await visible(), [...top, 'Lower', '<b>S1</b>', 'S11', 'Team X']);
     await nav(page, 'rankings');
-    assert.deepEqual(await visible(), [...top, 'S1']);
+    assert.deepEqual(await visible(), [...top, '<b>S1</b>']);
   });
 });
 

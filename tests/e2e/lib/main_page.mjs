@@ -11,7 +11,7 @@ export function openMainPage(browser, options = {}) {
 // request before the click that started it returns, so this follows a whole chain of
 // requests (save, refreshers) to its end.
 export async function settle(page) {
-  await page.waitForFunction(() => pendingCalls.size === 0);
+  await page.waitForFunction(() => pendingCalls.size === 0, null, { timeout: 10000 });
   await page.evaluate(() => new Promise((r) => setTimeout(r, 0)));
 }
 
