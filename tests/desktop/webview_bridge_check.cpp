@@ -39,8 +39,15 @@ const send = (name, args = '') => new Promise((resolve) => {
   pending.set(id, resolve);
   window.chrome.webview.postMessage(id + ':' + name + ':' + args);
 });
+// What the browser keys do shows in the page: zoom changes its width, find selects the match.
+addEventListener('resize', () => report('width ' + innerWidth));
+document.addEventListener('selectionchange', () => {
+  const selected = String(getSelection());
+  if (selected) report('selection ' + selected);
+});
 async function run() {
   report('started');
+  report('width ' + innerWidth);
   const samples = ['', 'plain', 'a:b::c:', 'x\u001fy\u001f\u001f', 'Café ✓ 日本 😀 é', '"quotes" \\back\\slash \'single\'',
     'line\nbreak\r\ttab', 'sep\u2028ara\u2029tors', '<\/script><b>bold</b>', '${x} `tick`', '\u007f\u0001\u001b',
     'ERROR:not a failure here', 'x'.repeat(100000) + 'é'];

@@ -8,8 +8,8 @@ import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
 import {
-  closeWindow, exitWithin, findWindows, pressKeys, screenshot, sleep, startDisplay, startProgram, temporaryHome,
-  typeText, waitForWindow,
+  clickAt, closeWindow, exitWithin, findWindows, pressKeys, screenshot, sleep, startDisplay, startProgram, temporaryHome,
+  typeText, waitForNoWindow, waitForWindow,
 } from './lib/desktop.mjs';
 
 const APP = process.env.TALLYWELL_APP;
@@ -100,6 +100,40 @@ describe('page bridge in the real web view', () => {
     await program.waitForLine((l) => l.startsWith('still-here'), 10000);
     assert.ok(program.lines.includes('still-here yes'));
     assert.equal(program.lines.filter((l) => l === 'started').length, 1, 'the page was never loaded again');
+    await closeAndExpectExit(program);
+  });
+});
+
+describe('what a browser gives the page', () => {
+  test('zoom, find, and print from Ctrl+P and from the context menu', async (t) => {
+    const program = startProgram(CHECK, ['bridge'], display.env, temporaryHome());
+    t.after(() => program.kill());
+    await waitForWindow(TITLE, display.env);
+    await program.waitForLine((l) => l.startsWith('still-here'));
+    // Zooming changes the page's width in its own pixels: 1040 at 100 %, 945 at 110 %, 1155 at 90 %.
+    for (const [keys, width] of [['ctrl+plus', 945], ['ctrl+0', 1040], ['ctrl+minus', 1155], ['ctrl+0', 1040]]) {
+      const from = program.lines.length;
+      await pressKeys(display.env, keys);
+      await program.waitForLine((l) => l === `width ${width}`, 5000, from);
+    }
+    // Find selects the first match in the page.
+    await pressKeys(display.env, 'ctrl+f');
+    await sleep(300);
+    await typeText(display.env, 'check');
+    await pressKeys(display.env, 'Return');
+    await program.waitForLine((l) => l === 'selection check', 5000);
+    await pressKeys(display.env, 'Escape');
+    await pressKeys(display.env, 'ctrl+p');
+    await waitForWindow('Print', display.env, 10000);
+    await pressKeys(display.env, 'Escape');
+    await waitForNoWindow('Print', display.env);
+    // The context menu ends with Print.
+    await clickAt(display.env, 300, 300, 3);
+    await sleep(500);
+    await pressKeys(display.env, 'Up', 'Return');
+    await waitForWindow('Print', display.env, 10000);
+    await pressKeys(display.env, 'Escape');
+    await waitForNoWindow('Print', display.env);
     await closeAndExpectExit(program);
   });
 });

@@ -67,11 +67,11 @@ export function startProgram(file, args, displayEnv, home) {
       child.kill('SIGKILL');
       await exited;
     },
-    // Resolves with the first line that passes the test, waiting up to `ms`.
-    waitForLine(test, ms = 15000) {
+    // Resolves with the first line from index `from` on that passes the test, waiting up to `ms`.
+    waitForLine(test, ms = 15000, from = 0) {
       return new Promise((resolve, reject) => {
         const check = () => {
-          const found = lines.find(test);
+          const found = lines.slice(from).find(test);
           if (found === undefined) return false;
           clearTimeout(timer);
           waiters.splice(waiters.indexOf(check), 1);
@@ -128,6 +128,18 @@ export async function closeWindow(title, env) {
 
 export async function pressKeys(env, ...keys) {
   await run('xdotool', ['key', '--delay', '50', ...keys], { env });
+}
+
+export async function clickAt(env, x, y, button) {
+  await run('xdotool', ['mousemove', String(x), String(y), 'click', String(button)], { env });
+}
+
+export async function waitForNoWindow(title, env, ms = 5000) {
+  const deadline = Date.now() + ms;
+  while ((await findWindows(title, env)).length > 0) {
+    if (Date.now() > deadline) throw new Error(`window "${title}" still shown after ${ms} ms`);
+    await sleep(50);
+  }
 }
 
 export async function typeText(env, text) {

@@ -49,7 +49,7 @@ def main():
             event = protocol.event.ClientMessage(window=window, client_type=protocols,
                                                  data=(32, [delete, X.CurrentTime, 0, 0, 0]))
             window.send_event(event, event_mask=X.NoEventMask)
-    d.flush()
+    d.sync()  # a round trip: the server has taken every request before we go
     d.close()
     return 0
 
