@@ -8,8 +8,8 @@ import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
 import {
-  clickAt, closeWindow, exitWithin, findWindows, pressKeys, screenshot, sleep, startDisplay, startProgram, temporaryHome,
-  typeText, waitForNoWindow, waitForWindow,
+  clickAt, closeWindow, exitWithin, findWindows, pressKeys, resizeWindow, screenshot, sleep, startDisplay,
+  startProgram, temporaryHome, typeText, waitForNoWindow, waitForWindow,
 } from './lib/desktop.mjs';
 
 const APP = process.env.TALLYWELL_APP;
@@ -105,7 +105,7 @@ describe('page bridge in the real web view', () => {
 });
 
 describe('what a browser gives the page', () => {
-  test('zoom, find, and print from Ctrl+P and from the context menu', async (t) => {
+  test('zoom, resizing, find, and print from Ctrl+P and from the context menu', async (t) => {
     const program = startProgram(CHECK, ['bridge'], display.env, temporaryHome());
     t.after(() => program.kill());
     await waitForWindow(TITLE, display.env);
@@ -116,6 +116,14 @@ describe('what a browser gives the page', () => {
       await pressKeys(display.env, keys);
       await program.waitForLine((l) => l === `width ${width}`, 5000, from);
     }
+    // The view follows the window's size.
+    const [main] = await findWindows(TITLE, display.env);
+    let from = program.lines.length;
+    await resizeWindow(display.env, main.id, 900, 600);
+    await program.waitForLine((l) => l === 'width 900', 5000, from);
+    from = program.lines.length;
+    await resizeWindow(display.env, main.id, 1040, 640);
+    await program.waitForLine((l) => l === 'width 1040', 5000, from);
     // Find selects the first match in the page.
     await pressKeys(display.env, 'ctrl+f');
     await sleep(300);

@@ -134,6 +134,10 @@ export async function clickAt(env, x, y, button) {
   await run('xdotool', ['mousemove', String(x), String(y), 'click', String(button)], { env });
 }
 
+export async function resizeWindow(env, id, width, height) {
+  await run('xdotool', ['windowsize', String(id), String(width), String(height)], { env });
+}
+
 export async function waitForNoWindow(title, env, ms = 5000) {
   const deadline = Date.now() + ms;
   while ((await findWindows(title, env)).length > 0) {
