@@ -50,12 +50,18 @@ int system_dpi() {
   return static_cast<int>(std::lround(resolution * monitor_scale()));
 }
 
+void post_quit(int exit_code);
+
 void on_window_destroy(GtkWidget*, gpointer) {
   // From here on the window takes no replies and no dialog, as a destroyed window would.
   close_reply_handoff();
   end_file_dialogs();
   detach_browser_keys();
-  if (window_events.on_destroy) window_events.on_destroy();
+  try {
+    if (window_events.on_destroy) window_events.on_destroy();
+  } catch (...) {
+    post_quit(0);  // whatever failed, the loop must still end so the run can shut down
+  }
   app_window = nullptr;
   app_column = nullptr;
 }
