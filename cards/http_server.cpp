@@ -18,6 +18,7 @@ namespace {
 std::mutex server_mutex;       // guards server and the two flags below
 bool stop_pending = false;     // a stop came while no server was running
 bool server_stopped = false;   // the current server has been stopped already
+int bound_socket = -1;         // the listening socket of the server being set up
 
 // A card body is under 40 bytes; anything near this is not from a card page.
 constexpr std::size_t CARD_PAYLOAD_LIMIT = 64 * 1024;
@@ -39,6 +40,7 @@ void serve_page(const std::string& page, httplib::Response& response) {
 void set_socket_options(int sock) {
   int yes = 1;
   setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  bound_socket = sock;
 }
 
 // Every answer of status 400 or more comes here. One that already has a body (the card
@@ -83,7 +85,11 @@ void run_http_server(const std::string& host, int port) {
     auto created = std::make_unique<httplib::Server>();
     configure(*created);
     // The port is held elsewhere: the system goes on without a card server.
+    bound_socket = -1;
     if (!created->bind_to_port(host.c_str(), port)) return;
+    // This library listens with a backlog of 5: a burst of phones connecting at once would
+    // overflow it, and the kernel would then reset connections that already sent a request.
+    if (bound_socket >= 0) listen(bound_socket, SOMAXCONN);
     server = std::move(created);
     server_stopped = false;
     running = server.get();
