@@ -148,16 +148,6 @@ TEST_F(CardApi, ABusyWorkerGivesTheTimeoutAndTheLateResultIsDropped) {
   close_test_contest();
 }
 
-TEST_F(CardApi, CardOperationsAnswerThroughTheServer) {
-  open_test_contest();
-  EXPECT_EQ(post("/api/fetch_card_names", card_field_text({"1012", "4"}))->body, card_field_text({"Ben", "Sheep"}));
-  EXPECT_EQ(post("/api/save_card_placing", card_field_text({"1012", "4", "4321"}))->body, "true");
-  EXPECT_EQ(post("/api/save_card_placing", card_field_text({"1012", "4", "4321"}))->body, "false");
-  EXPECT_EQ(post("/api/save_card_reasons", card_field_text({"1012", "4", "44"}))->body, "true");
-  EXPECT_EQ(query_contest("SELECT placing || '/' || reasons_score FROM placings"), "4321/44");
-  close_test_contest();
-}
-
 TEST(CardRequestIds, AreHttpAndANumberFrom100000To999999) {
   const std::regex form("http_[1-9][0-9]{5}");
   for (int i = 0; i < 2000; ++i) {
