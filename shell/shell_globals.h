@@ -15,8 +15,8 @@ extern WebView* webview;
 extern std::thread worker_thread;
 extern std::thread server_thread;
 
-// The card server's slot in the start-up and shut-down order: the body of server_thread and
-// the call that stops its listening, which must be safe before listening has begun and
-// when the server is already gone. Empty until the card server is built in.
+// The card server's place in the start-up and shut-down order: the body of server_thread
+// (http_server_func) and the call that stops its listening (stop_http_server), which is safe
+// before listening has begun and once the server is gone. Tests put stand-ins here.
 extern void (*card_server_body)();
 extern void (*stop_card_server)();

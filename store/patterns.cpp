@@ -81,17 +81,35 @@ std::string run_delete(const std::string& key, const char* sql) {
 }
 
 std::string collect_rows(Statement& statement) {
+  return collect_rows(statement, sqlite3_column_count(statement.stmt));
+}
+
+std::string collect_rows(Statement& statement, int columns) {
+  // A separator goes between every two fields, also after a first row whose only field is
+  // empty; otherwise a one-column list would lose that row.
   std::string result;
-  const int columns = sqlite3_column_count(statement.stmt);
+  bool first_field = true;
   int rc;
   while ((rc = statement.step()) == SQLITE_ROW) {
     for (int c = 0; c < columns; ++c) {
-      if (!result.empty() || c > 0) result += FIELD_SEPARATOR;
+      if (!first_field) result += FIELD_SEPARATOR;
+      first_field = false;
       result += column_text(statement, c);
     }
   }
   if (rc != SQLITE_DONE) return DATABASE_PROBLEM_ERROR;
   return result;
+}
+
+std::string collect_one_row(Statement& statement) {
+  if (statement.step() != SQLITE_ROW) return DATABASE_PROBLEM_ERROR;
+  std::string row;
+  const int columns = sqlite3_column_count(statement.stmt);
+  for (int c = 0; c < columns; ++c) {
+    if (c > 0) row += FIELD_SEPARATOR;
+    row += column_text(statement, c);
+  }
+  return row;
 }
 
 std::string run_fetch(const char* sql) {

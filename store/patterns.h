@@ -61,5 +61,13 @@ std::string run_delete(const std::string& key, const char* sql);
 // that fails part-way answers the database-problem error rather than a truncated list.
 std::string collect_rows(Statement& statement);
 
+// The same for the first column_count columns only; later columns may serve the ORDER BY of
+// a compound SELECT, whose terms must be result columns.
+std::string collect_rows(Statement& statement, int column_count);
+
+// Reads the one row a query always yields, its columns joined by the separator; no row or a
+// failed step answers the database-problem error.
+std::string collect_one_row(Statement& statement);
+
 // Prepares a statement without parameters and collects its rows.
 std::string run_fetch(const char* sql);

@@ -98,6 +98,7 @@ TEST_F(Patterns, DeleteKeysAndNone) {
 TEST_F(Patterns, FetchKeepsColumnCountsAndNeverReturnsAPartialList) {
   EXPECT_EQ(run_fetch("SELECT id, name FROM class_types;"), "");
   EXPECT_EQ(run_fetch("SELECT 1, NULL, 3 UNION ALL SELECT 4, NULL, NULL;"), "1" + S + S + "3" + S + "4" + S + S);
+  EXPECT_EQ(run_fetch("SELECT '' UNION ALL SELECT 'x';"), S + "x");
   // The second row fails at run time (integer overflow): no truncated result may pass as whole.
   EXPECT_EQ(run_fetch("SELECT CASE WHEN x = 2 THEN abs(-9223372036854775807 - 1) ELSE x END "
                       "FROM (SELECT 1 AS x UNION ALL SELECT 2 UNION ALL SELECT 3);"),

@@ -17,6 +17,7 @@
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
+#include "support/temp_home.h"
 #include "store/database.h"
 #include "store/failures.h"
 #include "store/fields.h"
@@ -35,32 +36,6 @@ inline std::string join(std::initializer_list<std::string> fields) {
   }
   return text;
 }
-
-// A temporary HOME for the test's lifetime; the old HOME comes back afterwards.
-struct TemporaryHome {
-  std::filesystem::path path;
-  std::string old_home;
-  bool had_home = false;
-
-  TemporaryHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tallywell-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-    if (const char* home = std::getenv("HOME")) {
-      old_home = home;
-      had_home = true;
-    }
-    setenv("HOME", path.c_str(), 1);
-  }
-  ~TemporaryHome() {
-    if (had_home) setenv("HOME", old_home.c_str(), 1);
-    else unsetenv("HOME");
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  TemporaryHome(const TemporaryHome&) = delete;
-  TemporaryHome& operator=(const TemporaryHome&) = delete;
-};
 
 // One payload (name:args) through the function table, as the worker runs it.
 inline std::string call(const std::string& name, const std::string& args = std::string()) {
@@ -138,7 +113,7 @@ using Commands = std::vector<std::pair<std::string, std::string>>;
 // Each test gets a new contest in its own temporary Desktop.
 class StoreTest : public ::testing::Test {
  protected:
-  TemporaryHome home;
+  TempHome home;
 
   void SetUp() override {
     close_database();
