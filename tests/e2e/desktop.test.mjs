@@ -4,7 +4,6 @@ import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import { once } from 'node:events';
-import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
 import {
@@ -17,8 +16,6 @@ const CHECK = process.env.WEBVIEW_BRIDGE_CHECK;
 const HARNESS = process.env.BRIDGE_HARNESS;
 const TITLE = 'Tallywell Lite';
 const CARD_PORT = 56780;
-// The card server is part of the program once its source is there.
-const hasCardServer = fs.existsSync(path.join(process.env.SOURCE_DIR ?? '../..', 'cards', 'http_server.h'));
 
 let display;
 before(async () => { display = await startDisplay(); });
@@ -60,11 +57,9 @@ describe('tallywell', () => {
     const window = await waitForWindow(TITLE, display.env);
     assert.equal(window.width, 1040);
     assert.equal(window.height, 640);
-    if (hasCardServer) {
-      const health = await waitForHealth(10000);
-      assert.equal(health.status, 200);
-      assert.deepEqual(JSON.parse(health.body), { status: 'ok' });
-    }
+    const health = await waitForHealth(10000);
+    assert.equal(health.status, 200);
+    assert.deepEqual(JSON.parse(health.body), { status: 'ok' });
     await sleep(1500);  // let the page paint for the picture
     t.diagnostic(`screenshot: ${await screenshot(display.env, 'desktop-main-window')}`);
     await closeAndExpectExit(program);
