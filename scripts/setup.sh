@@ -3,12 +3,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# fonts-liberation2 gives Arial's metrics, which the main page is laid out for: with a wider
+# stand-in its navigation overflows a 1040-pixel window and the page warns about zoom.
 packages=(
   build-essential cmake pkg-config git
   libsqlite3-dev sqlite3
   libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
   libqrcodegencpp-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev
+  fonts-liberation2
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool python3-xlib x11-utils imagemagick
   chromium zbar-tools

@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh -DTALLYWELL_TESTS=ON
+# Benchmarks are built (not run) so they cannot fall behind the code.
+bash scripts/build.sh -DTALLYWELL_TESTS=ON -DTALLYWELL_BENCH=ON
 cd build
 ctest --output-on-failure -j"$(nproc)"

@@ -7,6 +7,9 @@
 // the user cancelled or no dialog could be shown. Runs on the worker thread.
 std::string open_contest_dialog();
 
-// The layer that shows it: the application installs the GTK dialog, the test harness a
-// stand-in. Without one, the dialog counts as cancelled.
+// The layer that shows it: the application installs show_contest_file_dialog, the test
+// harness a stand-in. Without one, the dialog counts as cancelled.
 extern std::string (*contest_dialog_layer)();
+
+// The dialog above, shown by the platform layer and owned by the main window.
+std::string show_contest_file_dialog();

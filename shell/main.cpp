@@ -1,8 +1,9 @@
-// Entry point of the desktop application.
-#include <cstdio>
+// Entry point of the desktop application: the run on the GTK layer, showing the main page.
+#include "pages/page_texts.h"
+#include "shell/lifecycle.h"
+#include "shell/platform/gtk_layer.h"
 
 int main() {
-  // The window and web view host are not built yet; there is nothing to show.
-  std::fprintf(stderr, "tallywell: the desktop window is not available in this build yet.\n");
-  return 1;
+  install_gtk_layer();
+  return run_desktop_app(main_page);
 }

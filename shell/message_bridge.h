@@ -5,3 +5,11 @@
 // A message posted by the page, id:name:args: split off the id at the first colon and
 // queue the rest for the worker.
 void on_web_message_received(const std::u16string& message);
+
+// Worker thread: hands an id:result reply to the main window. False once the window is
+// gone; the worker then frees the text.
+bool post_reply_to_window(std::string* reply);
+
+// UI thread: a reply handed over by post_reply_to_window, owned from here on. Converted,
+// freed, and posted to the page; dropped when there is no page to take it.
+void on_command_result(std::string* reply);

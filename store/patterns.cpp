@@ -101,6 +101,17 @@ std::string collect_rows(Statement& statement, int columns) {
   return result;
 }
 
+std::string collect_one_row(Statement& statement) {
+  if (statement.step() != SQLITE_ROW) return DATABASE_PROBLEM_ERROR;
+  std::string row;
+  const int columns = sqlite3_column_count(statement.stmt);
+  for (int c = 0; c < columns; ++c) {
+    if (c > 0) row += FIELD_SEPARATOR;
+    row += column_text(statement, c);
+  }
+  return row;
+}
+
 std::string run_fetch(const char* sql) {
   Statement statement = prepare_statement(sql);
   return collect_rows(statement);

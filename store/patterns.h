@@ -65,5 +65,9 @@ std::string collect_rows(Statement& statement);
 // a compound SELECT, whose terms must be result columns.
 std::string collect_rows(Statement& statement, int column_count);
 
+// Reads the one row a query always yields, its columns joined by the separator; no row or a
+// failed step answers the database-problem error.
+std::string collect_one_row(Statement& statement);
+
 // Prepares a statement without parameters and collects its rows.
 std::string run_fetch(const char* sql);

@@ -2,7 +2,8 @@
 // input and output, for browser and black-box tests. Requests (id:name:args) and replies
 // (id:result) are UTF-8 texts, each ended by one NUL byte. HOME decides the Desktop
 // folder; TALLYWELL_OPEN_PATH is the file the open-contest dialog answers (unset or empty:
-// the user cancelled).
+// the user cancelled). TALLYWELL_CARD_PORT, when set, starts the card server on
+// 127.0.0.1 at that port, served through the same worker.
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "cards/http_server.h"
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
@@ -42,6 +44,11 @@ std::string dialog_stand_in() {
   const char* path = std::getenv("TALLYWELL_OPEN_PATH");
   return path ? std::string(path) : std::string();
 }
+
+int card_server_port() {
+  const char* port = std::getenv("TALLYWELL_CARD_PORT");
+  return port && *port ? std::atoi(port) : 0;
+}
 }  // namespace
 
 int main() {
@@ -49,6 +56,9 @@ int main() {
   post_command_result = write_reply;
   initialize_functions();
   std::thread worker_thread(command_worker_func);
+  const int card_port = card_server_port();
+  std::thread server_thread;
+  if (card_port > 0) server_thread = std::thread([card_port] { run_http_server("127.0.0.1", card_port); });
 
   std::string message;
   while (std::getline(std::cin, message, '\0')) {
@@ -64,7 +74,9 @@ int main() {
     std::unique_lock<std::mutex> lock(output_mutex);
     replies_cv.wait(lock, [] { return replies_written >= requests_read; });
   }
+  stop_http_server();
   request_stop();
+  if (server_thread.joinable()) server_thread.join();
   worker_thread.join();
   close_database();
   return 0;

@@ -1,0 +1,132 @@
+#include "cards/http_server.h"
+
+#include <httplib.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "cards/card_api.h"
+#include "pages/page_texts.h"
+
+std::unique_ptr<httplib::Server> server;
+
+namespace {
+std::mutex server_mutex;       // guards server and the two flags below
+bool stop_pending = false;     // a stop came while no server was running
+bool server_stopped = false;   // the current server has been stopped already
+int bound_socket = -1;         // the listening socket of the server being set up
+
+// A card body is under 40 bytes; anything near this is not from a card page.
+constexpr std::size_t CARD_PAYLOAD_LIMIT = 64 * 1024;
+// The card pages make a few requests per phone; this library's default would close a
+// connection after 5.
+constexpr std::size_t KEEP_ALIVE_MAX_REQUESTS = 100;
+// Seconds an idle kept-alive connection may wait for its next request. Such a connection
+// holds one of the pool's 8 threads all that time, and phone browsers keep theirs open
+// after every answer: with the library's 5 s, 300 phones submitting at once waited up to
+// 185 s. With 0 the library still serves a request that follows within about 10 ms on the
+// same connection, then closes it; a phone's next request, seconds later, simply opens a
+// new one.
+constexpr time_t KEEP_ALIVE_IDLE_SECONDS = 0;
+constexpr time_t READ_TIMEOUT_SECONDS = 5;
+constexpr time_t WRITE_TIMEOUT_SECONDS = 5;
+
+const char* const NOT_FOUND_BODY = R"({"error":"Not Found"})";
+
+void serve_page(const std::string& page, httplib::Response& response) {
+  response.set_content(page.c_str(), std::strlen(page.c_str()), "text/html");
+}
+
+// Address reuse only. The library's own default sets SO_REUSEPORT on Linux, which would let
+// a second copy of the application bind the same port and share the phones between two
+// contests; with SO_REUSEADDR alone its bind fails while this one listens.
+void set_socket_options(int sock) {
+  int yes = 1;
+  setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  bound_socket = sock;
+}
+
+// Every answer of status 400 or more comes here. One that already has a body (the card
+// API's time-out and internal error) stays as it is; any other becomes the JSON 404.
+httplib::Server::HandlerResponse answer_error(const httplib::Request&, httplib::Response& response) {
+  if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+  response.status = 404;
+  response.set_content(NOT_FOUND_BODY, "application/json");
+  return httplib::Server::HandlerResponse::Handled;
+}
+
+void configure(httplib::Server& s) {
+  s.set_read_timeout(READ_TIMEOUT_SECONDS, 0);
+  s.set_write_timeout(WRITE_TIMEOUT_SECONDS, 0);
+  s.set_keep_alive_max_count(KEEP_ALIVE_MAX_REQUESTS);
+  s.set_keep_alive_timeout(KEEP_ALIVE_IDLE_SECONDS);
+  // Headers and body go out as two writes: without this a kept-alive connection waits for
+  // the phone's delayed acknowledgement before the body, some 40 ms or more per answer.
+  s.set_tcp_nodelay(true);
+  s.set_payload_max_length(CARD_PAYLOAD_LIMIT);
+  s.set_socket_options(set_socket_options);
+
+  s.Get("/placing", [](const httplib::Request&, httplib::Response& res) { serve_page(placing_card_page, res); });
+  s.Get("/reasons", [](const httplib::Request&, httplib::Response& res) { serve_page(reasons_card_page, res); });
+  s.Get("/health", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(R"({"status":"ok"})", "application/json");
+  });
+  s.Post("/api/fetch_card_names", handle_fetch_card_names);
+  s.Post("/api/fetch_card_names_and_placing", handle_fetch_card_names_and_placing);
+  s.Post("/api/save_card_placing", handle_save_card_placing);
+  s.Post("/api/save_card_reasons", handle_save_card_reasons);
+  s.set_error_handler(httplib::Server::HandlerWithResponse(answer_error));
+}
+}  // namespace
+
+void run_http_server(const std::string& host, int port) {
+  // A phone that drops its connection mid-answer must not end the program.
+  std::signal(SIGPIPE, SIG_IGN);
+  httplib::Server* running = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(server_mutex);
+    if (stop_pending) {  // shut-down began before the server did
+      stop_pending = false;
+      return;
+    }
+    auto created = std::make_unique<httplib::Server>();
+    configure(*created);
+    // The port is held elsewhere: the system goes on without a card server.
+    bound_socket = -1;
+    if (!created->bind_to_port(host.c_str(), port)) return;
+    // This library listens with a backlog of 5: a burst of phones connecting at once would
+    // overflow it, and the kernel would then reset connections that already sent a request.
+    if (bound_socket >= 0) listen(bound_socket, SOMAXCONN);
+    server = std::move(created);
+    server_stopped = false;
+    running = server.get();
+  }
+  // Blocks until stopped; then waits for the requests still running.
+  running->listen_after_bind();
+  std::lock_guard<std::mutex> lock(server_mutex);
+  server.reset();
+  stop_pending = false;
+}
+
+void http_server_func() { run_http_server("0.0.0.0", CARD_SERVER_PORT); }
+
+void stop_http_server() {
+  std::unique_lock<std::mutex> lock(server_mutex);
+  while (server && !server_stopped) {
+    if (server->is_running()) {
+      server->stop();
+      server_stopped = true;
+      return;
+    }
+    // Bound but not listening yet, and the library ignores a stop until it listens. The
+    // server thread begins listening right after binding, so wait for that briefly.
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    lock.lock();
+  }
+  if (!server) stop_pending = true;
+}

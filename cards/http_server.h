@@ -1,0 +1,27 @@
+#pragma once
+// The card server: the two card pages, a health check and the card API over HTTP.
+#include <memory>
+#include <string>
+
+namespace httplib {
+class Server;
+}
+
+constexpr int CARD_SERVER_PORT = 56780;
+
+// The Server while one runs, else empty. Only the functions below touch it, under their
+// own lock, so a stop never meets a Server that is being destroyed.
+extern std::unique_ptr<httplib::Server> server;
+
+// Thread body of the application's card server: listens on 0.0.0.0:CARD_SERVER_PORT and
+// returns once stopped, or at once when the port cannot be had.
+void http_server_func();
+
+// The same server on another address; for tests and the bridge harness only.
+void run_http_server(const std::string& host, int port);
+
+// Stops the card server from any thread. Safe at any time: a stop that comes before the
+// server has begun listening keeps it from listening at all (the next run returns at
+// once), and a second stop does nothing. Requests already running are finished before
+// the server thread ends.
+void stop_http_server();

@@ -1,0 +1,78 @@
+#include "shell/lifecycle.h"
+
+#include <system_error>
+
+#include "dispatch/command_queue.h"
+#include "dispatch/function_table.h"
+#include "dispatch/worker.h"
+#include "shell/contest_dialog.h"
+#include "shell/message_bridge.h"
+#include "shell/shell_globals.h"
+#include "shell/web_view_host.h"
+#include "store/database.h"
+
+namespace {
+const std::string APP_TITLE = "Tallywell Lite";
+
+bool start_thread(std::thread& slot, void (*body)()) {
+  try {
+    slot = std::thread(body);
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
+// Shut-down after the loop, also used when start-up fails part-way. The stop flag is set
+// under the queue mutex so an idle worker is already waiting when the wake-up comes. The
+// server is joined before the worker, and both before the database closes, so nothing
+// can touch the connection while it closes.
+void stop_services() {
+  request_stop();
+  if (stop_card_server) stop_card_server();
+  if (server_thread.joinable()) server_thread.join();
+  if (worker_thread.joinable()) worker_thread.join();
+  close_database();
+}
+}  // namespace
+
+WindowSize main_window_size(int dpi) { return {dpi * 1040 / 96, dpi * 640 / 96}; }
+
+int run_desktop_app(const std::u16string& page) {
+  // Without the toolkit no window can exist: this is where registering the window class
+  // fails.
+  if (!platform_layer.initialize()) {
+    platform_layer.message_box("Call to RegisterClassEx failed!", APP_TITLE);
+    return 1;
+  }
+  // The toolkit scales each window for its monitor by itself; only the size is ours.
+  const WindowSize size = main_window_size(platform_layer.system_dpi());
+  MainWindow* window = platform_layer.create_main_window(
+      APP_TITLE, size.width, size.height, MainWindowEvents{on_main_window_destroyed, on_command_result});
+  if (!window) {
+    platform_layer.message_box("Call to CreateWindow failed!", APP_TITLE);
+    return 1;
+  }
+  main_window = window;
+
+  // The table is complete before any thread that dispatches starts.
+  initialize_functions();
+  post_command_result = post_reply_to_window;
+  contest_dialog_layer = show_contest_file_dialog;
+  if (!start_thread(worker_thread, command_worker_func)) {
+    platform_layer.message_box("The worker thread could not be started.", APP_TITLE);
+    return 1;
+  }
+  if (card_server_body && !start_thread(server_thread, card_server_body)) {
+    stop_services();
+    platform_layer.message_box("The card server thread could not be started.", APP_TITLE);
+    return 1;
+  }
+
+  platform_layer.show_main_window(window);
+  start_web_view(page);
+  const int exit_code = platform_layer.run_message_loop();
+
+  stop_services();
+  return exit_code;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Shared between the GTK files of the layer; everything here runs on the UI thread unless
+// it says otherwise.
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <string>
+
+#include "shell/platform_layer.h"
+
+// gtk_window.cpp
+extern GtkWidget* app_window;  // the main window until it is destroyed
+extern GtkWidget* app_column;  // the window's one child: find bar above, web view below
+void gtk_message_box(const std::string& text, const std::string& caption);
+
+// gtk_reply_handoff.cpp
+void open_reply_handoff(GtkWidget* window, void (*on_reply)(std::string* reply));
+void close_reply_handoff();  // later posts fail; replies not yet delivered are freed
+bool gtk_post_reply(MainWindow* window, std::string* reply);  // any thread
+
+// gtk_web_view.cpp
+WebView* gtk_create_web_view(MainWindow* window, void (*on_message)(const std::u16string& message));
+void gtk_load_html(WebView* view, const std::u16string& html);
+void gtk_post_to_page(WebView* view, const std::u16string& text);
+void gtk_clear_browsing_data(WebView* view);
+void gtk_close_web_view(WebView* view);
+
+// gtk_browser_keys.cpp: what a browser gives a page by default (print, find, zoom).
+void attach_browser_keys(GtkWidget* window, GtkWidget* column, WebKitWebView* view);
+void detach_browser_keys();
+void print_page();
+
+// gtk_file_dialog.cpp
+std::string gtk_choose_existing_file(MainWindow* owner, const FileDialogRequest& request);  // any thread
+void cancel_file_dialog();        // answers a dialog that is open or asked for with ""
+void end_file_dialogs();          // the window is gone: this and every later ask answers ""

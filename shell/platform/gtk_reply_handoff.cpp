@@ -1,0 +1,60 @@
+// Replies from the worker reach the UI thread through one ordered queue, drained by an
+// idle callback on the main loop.
+#include <deque>
+#include <mutex>
+
+#include "shell/platform/gtk_internal.h"
+
+namespace {
+std::mutex handoff_mutex;
+std::deque<std::string*> waiting_replies;
+GtkWidget* open_window = nullptr;  // null once the window is gone
+bool drain_scheduled = false;
+void (*reply_sink)(std::string*) = nullptr;
+
+gboolean drain_replies(gpointer) {
+  for (;;) {
+    std::string* reply;
+    {
+      std::lock_guard<std::mutex> lock(handoff_mutex);
+      if (waiting_replies.empty() || !open_window) {
+        drain_scheduled = false;
+        return G_SOURCE_REMOVE;
+      }
+      reply = waiting_replies.front();
+      waiting_replies.pop_front();
+    }
+    try {
+      reply_sink(reply);  // owns the text from here on, also when it fails
+    } catch (...) {
+    }
+  }
+}
+}  // namespace
+
+void open_reply_handoff(GtkWidget* window, void (*on_reply)(std::string*)) {
+  std::lock_guard<std::mutex> lock(handoff_mutex);
+  open_window = window;
+  reply_sink = on_reply;
+}
+
+void close_reply_handoff() {
+  std::deque<std::string*> dropped;
+  {
+    std::lock_guard<std::mutex> lock(handoff_mutex);
+    open_window = nullptr;
+    dropped.swap(waiting_replies);
+  }
+  for (std::string* reply : dropped) delete reply;
+}
+
+bool gtk_post_reply(MainWindow* window, std::string* reply) {
+  std::lock_guard<std::mutex> lock(handoff_mutex);
+  if (!open_window || reinterpret_cast<GtkWidget*>(window) != open_window || !reply_sink) return false;
+  waiting_replies.push_back(reply);
+  if (!drain_scheduled) {
+    drain_scheduled = true;
+    g_idle_add_full(G_PRIORITY_DEFAULT, drain_replies, nullptr, nullptr);
+  }
+  return true;
+}

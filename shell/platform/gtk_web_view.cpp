@@ -1,0 +1,169 @@
+// The WebKitGTK view that shows the page, and the page's window.chrome.webview.
+#include "shell/js_string_literal.h"
+#include "shell/platform/gtk_internal.h"
+#include "shell/text_conversion.h"
+
+namespace {
+// Runs before any script of the page: postMessage hands a text to the host, and the host's
+// texts arrive as "message" events whose data is the text.
+constexpr const char* PAGE_BRIDGE_SCRIPT = R"JS(
+(() => {
+  const channel = window.webkit.messageHandlers.tallywell;
+  const webview = new EventTarget();
+  webview.postMessage = (message) => channel.postMessage(message);
+  window.chrome = window.chrome || {};
+  window.chrome.webview = webview;
+})();
+)JS";
+constexpr const char* MESSAGE_CHANNEL = "tallywell";
+
+WebKitWebContext* web_context = nullptr;
+WebKitUserContentManager* content_manager = nullptr;
+void (*message_sink)(const std::u16string&) = nullptr;
+bool page_load_pending = false;
+
+void on_script_message(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer) {
+  JSCValue* value = webkit_javascript_result_get_js_value(result);
+  if (!message_sink || !jsc_value_is_string(value)) return;  // the page posts only strings
+  // As bytes: the plain string getter stops at an embedded NUL.
+  GBytes* bytes = jsc_value_to_string_as_bytes(value);
+  gsize size = 0;
+  const char* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+  try {
+    const std::u16string message = utf8_to_utf16(std::string(data ? data : "", size));
+    message_sink(message);
+  } catch (...) {
+    // Out of memory: nothing can be queued; the page's request stays unanswered.
+  }
+  g_bytes_unref(bytes);
+}
+
+// The view shows the page it was given and nothing else: a reload, a link, a dropped file or
+// a script's navigation would throw away the page's record of the open contest.
+gboolean on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer) {
+  switch (type) {
+    case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION:
+      if (page_load_pending) {
+        page_load_pending = false;
+        webkit_policy_decision_use(decision);
+      } else {
+        webkit_policy_decision_ignore(decision);
+      }
+      return TRUE;
+    case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION:
+      webkit_policy_decision_ignore(decision);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+bool leads_away(WebKitContextMenuAction action) {
+  switch (action) {
+    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK:
+    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW:
+    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_LINK_TO_DISK:
+    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW:
+    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_IMAGE_TO_DISK:
+    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_FRAME_IN_NEW_WINDOW:
+    case WEBKIT_CONTEXT_MENU_ACTION_GO_BACK:
+    case WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD:
+    case WEBKIT_CONTEXT_MENU_ACTION_STOP:
+    case WEBKIT_CONTEXT_MENU_ACTION_RELOAD:
+    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW:
+    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW:
+    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_VIDEO_TO_DISK:
+    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_AUDIO_TO_DISK:
+    case WEBKIT_CONTEXT_MENU_ACTION_INSPECT_ELEMENT:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void on_print_activated(GSimpleAction*, GVariant*, gpointer) { print_page(); }
+
+// The menu keeps its editing entries, loses every way off the page, and ends with Print.
+gboolean on_context_menu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer) {
+  GList* items = g_list_copy(webkit_context_menu_get_items(menu));
+  for (GList* it = items; it; it = it->next) {
+    auto* item = static_cast<WebKitContextMenuItem*>(it->data);
+    if (leads_away(webkit_context_menu_item_get_stock_action(item))) webkit_context_menu_remove(menu, item);
+  }
+  g_list_free(items);
+  // Drop a separator left at the top or bottom by the removals.
+  while (GList* first = webkit_context_menu_get_items(menu)) {
+    auto* item = static_cast<WebKitContextMenuItem*>(first->data);
+    if (!webkit_context_menu_item_is_separator(item)) break;
+    webkit_context_menu_remove(menu, item);
+  }
+  while (GList* last = g_list_last(webkit_context_menu_get_items(menu))) {
+    auto* item = static_cast<WebKitContextMenuItem*>(last->data);
+    if (!webkit_context_menu_item_is_separator(item)) break;
+    webkit_context_menu_remove(menu, item);
+  }
+  if (webkit_context_menu_get_n_items(menu) > 0) webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+  GSimpleAction* print = g_simple_action_new("print", nullptr);
+  g_signal_connect(print, "activate", G_CALLBACK(on_print_activated), nullptr);
+  webkit_context_menu_append(menu, webkit_context_menu_item_new_from_gaction(G_ACTION(print), "_Print…", nullptr));
+  g_object_unref(print);
+  return FALSE;
+}
+}  // namespace
+
+WebView* gtk_create_web_view(MainWindow* window, void (*on_message)(const std::u16string&)) {
+  GtkWidget* gtk_window = reinterpret_cast<GtkWidget*>(window);
+  if (!gtk_window || gtk_window != app_window || web_context) return nullptr;
+  // Ephemeral: nothing of the page (storage, cache, cookies) is ever written to disk.
+  web_context = webkit_web_context_new_ephemeral();
+  content_manager = webkit_user_content_manager_new();
+  message_sink = on_message;
+  WebKitUserScript* script =
+      webkit_user_script_new(PAGE_BRIDGE_SCRIPT, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+  webkit_user_content_manager_add_script(content_manager, script);
+  webkit_user_script_unref(script);
+  // Connected before registering, so no early message can slip past.
+  const std::string signal = std::string("script-message-received::") + MESSAGE_CHANNEL;
+  g_signal_connect(content_manager, signal.c_str(), G_CALLBACK(on_script_message), nullptr);
+  if (!webkit_user_content_manager_register_script_message_handler(content_manager, MESSAGE_CHANNEL)) {
+    g_clear_object(&content_manager);
+    g_clear_object(&web_context);
+    return nullptr;
+  }
+  GtkWidget* view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", web_context,
+                                            "user-content-manager", content_manager, nullptr));
+  g_signal_connect(view, "decide-policy", G_CALLBACK(on_decide_policy), nullptr);
+  g_signal_connect(view, "context-menu", G_CALLBACK(on_context_menu), nullptr);
+  gtk_box_pack_end(GTK_BOX(app_column), view, TRUE, TRUE, 0);
+  attach_browser_keys(app_window, app_column, WEBKIT_WEB_VIEW(view));
+  gtk_widget_show(view);
+  gtk_widget_grab_focus(view);
+  return reinterpret_cast<WebView*>(view);
+}
+
+void gtk_load_html(WebView* view, const std::u16string& html) {
+  page_load_pending = true;
+  webkit_web_view_load_html(WEBKIT_WEB_VIEW(view), utf16_to_utf8(html).c_str(), nullptr);
+}
+
+void gtk_post_to_page(WebView* view, const std::u16string& text) {
+  // The text travels as an escaped literal: nothing in it can ever run as script.
+  const std::string script = "window.chrome.webview.dispatchEvent(new MessageEvent(\"message\", {data: " +
+                             js_string_literal(utf16_to_utf8(text)) + "}));";
+  webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view), script.data(), static_cast<gssize>(script.size()),
+                                      nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+void gtk_clear_browsing_data(WebView* view) {
+  WebKitWebsiteDataManager* manager = webkit_web_view_get_website_data_manager(WEBKIT_WEB_VIEW(view));
+  if (manager) webkit_website_data_manager_clear(manager, WEBKIT_WEBSITE_DATA_ALL, 0, nullptr, nullptr, nullptr);
+}
+
+void gtk_close_web_view(WebView* view) {
+  detach_browser_keys();
+  gtk_widget_destroy(reinterpret_cast<GtkWidget*>(view));
+  message_sink = nullptr;
+  g_clear_object(&content_manager);
+  g_clear_object(&web_context);
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The worker and the card server running inside the test process, on a free loopback
+// port, with a small contest open: contestants 1011 "Ann" and 1012 "Ben", classes 3
+// "Cows" and 4 "Sheep".
+#include <httplib.h>
+
+#include <string>
+
+std::string card_field_text(std::initializer_list<std::string> fields);
+
+// Starts the worker with the real function table plus "test_hold" (see hold_worker).
+void start_worker();
+void stop_worker();
+
+// Starts run_http_server on 127.0.0.1 and waits until it answers; returns the port.
+int start_card_server();
+void stop_card_server();
+int free_loopback_port();
+
+// Keeps the worker busy in an operation until release_worker, so card items queue.
+void hold_worker();
+void release_worker();
+
+// Creates and opens a contest in a new temporary folder; close_test_contest removes it.
+void open_test_contest();
+void close_test_contest();
+std::string query_contest(const std::string& sql);  // first column of the first row
+
+std::size_t pending_count();

@@ -1,0 +1,201 @@
+// The card server's routes, error answers and life cycle, over real HTTP on loopback.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <random>
+#include <thread>
+
+#include "cards/card_api.h"
+#include "cards/http_server.h"
+#include "dispatch/function_table.h"
+#include "pages/page_texts.h"
+#include "tests/cards/card_server_fixture.h"
+
+namespace {
+using namespace std::chrono_literals;
+
+const std::string NOT_FOUND = R"({"error":"Not Found"})";
+
+std::future<void> run_server_async(int port) {
+  return std::async(std::launch::async, [port] { run_http_server("127.0.0.1", port); });
+}
+
+bool answers_health(int port) {
+  httplib::Client client("127.0.0.1", port);
+  client.set_connection_timeout(0, 300000);
+  const auto answer = client.Get("/health");
+  return answer && answer->status == 200;
+}
+
+class CardServerRoutes : public ::testing::Test {
+ protected:
+  static inline int port = 0;
+  static void SetUpTestSuite() {
+    start_worker();
+    port = start_card_server();
+  }
+  static void TearDownTestSuite() {
+    stop_card_server();
+    stop_worker();
+  }
+  void SetUp() override { initialize_functions(); }
+  httplib::Client client() {
+    httplib::Client c("127.0.0.1", port);
+    c.set_read_timeout(15, 0);
+    return c;
+  }
+};
+
+TEST_F(CardServerRoutes, HealthAnswersOkAsJson) {
+  const auto answer = client().Get("/health");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->status, 200);
+  EXPECT_EQ(answer->body, R"({"status":"ok"})");
+  EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json");
+}
+
+TEST_F(CardServerRoutes, CardPagesAreServedWholeWithOrWithoutAQuery) {
+  const std::pair<const char*, const std::string*> pages[] = {
+      {"/placing", &placing_card_page}, {"/placing?from=qr", &placing_card_page}, {"/reasons", &reasons_card_page}};
+  for (const auto& [path, page] : pages) {
+    const auto answer = client().Get(path);
+    ASSERT_TRUE(answer) << path;
+    EXPECT_EQ(answer->status, 200) << path;
+    EXPECT_EQ(answer->get_header_value("Content-Type"), "text/html") << path;
+    EXPECT_EQ(answer->body, *page) << path;
+  }
+  EXPECT_NE(placing_card_page, reasons_card_page);
+}
+
+TEST_F(CardServerRoutes, AnyOtherPathOrMethodAnswersNotFoundAsJson) {
+  auto c = client();
+  const httplib::Result answers[] = {
+      c.Get("/nothing"), c.Get("/placing/"), c.Get("/api"), c.Get("/api/save_card_placing"),
+      c.Post("/placing", "1", "text/plain"), c.Post("/health", "", "text/plain"),
+      c.Delete("/api/save_card_placing"), c.Put("/reasons", "x", "text/plain")};
+  for (const auto& answer : answers) {
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 404);
+    EXPECT_EQ(answer->body, NOT_FOUND);
+    EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json");
+  }
+}
+
+// A card body is a few bytes; a huge one never reaches the worker, and the server goes on.
+TEST_F(CardServerRoutes, AnOversizedBodyIsRefusedAndTheServerGoesOn) {
+  static std::atomic<int> runs{0};
+  runs = 0;
+  register_function("save_card_placing", [](const std::string&) {
+    ++runs;
+    return std::string("true");
+  });
+  const auto answer = client().Post("/api/save_card_placing", std::string(200 * 1024, '1'), "text/plain");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->status, 404);
+  EXPECT_EQ(answer->body, NOT_FOUND);
+  EXPECT_EQ(runs, 0);
+
+  const auto normal = client().Post("/api/save_card_placing", "1", "text/plain");
+  ASSERT_TRUE(normal);
+  EXPECT_EQ(normal->body, "true");
+  EXPECT_EQ(runs, 1);
+}
+
+TEST_F(CardServerRoutes, AConnectionIsKeptForAHundredRequests) {
+  auto c = client();
+  c.set_keep_alive(true);
+  const auto answer = c.Get("/health");
+  ASSERT_TRUE(answer);
+  EXPECT_NE(answer->get_header_value("Keep-Alive").find("max=100"), std::string::npos)
+      << answer->get_header_value("Keep-Alive");
+}
+
+TEST(CardServerLifecycle, AStopBeforeTheServerStartsKeepsItFromListening) {
+  const int port = free_loopback_port();
+  stop_http_server();
+  auto run = run_server_async(port);
+  ASSERT_EQ(run.wait_for(5s), std::future_status::ready);
+  EXPECT_FALSE(answers_health(port));
+  EXPECT_EQ(server, nullptr);
+}
+
+// Whenever the stop lands (before the run, between binding and listening, or while
+// listening), the server thread ends.
+TEST(CardServerLifecycle, AStopAtAnyMomentAfterStartingEndsTheServer) {
+  std::mt19937 random(12345);
+  const int port = free_loopback_port();
+  for (int round = 0; round < 200; ++round) {
+    auto run = run_server_async(port);
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
+    stop_http_server();
+    ASSERT_EQ(run.wait_for(5s), std::future_status::ready) << "round " << round;
+    EXPECT_EQ(server, nullptr);
+  }
+  // Each stop was used up by its own run: the next run listens until it is stopped, and
+  // a second stop while it drains does nothing more.
+  auto run = run_server_async(port);
+  for (int wait = 0; wait < 100 && !answers_health(port); ++wait) std::this_thread::sleep_for(20ms);
+  EXPECT_TRUE(answers_health(port));
+  stop_http_server();
+  stop_http_server();
+  ASSERT_EQ(run.wait_for(5s), std::future_status::ready);
+  EXPECT_FALSE(answers_health(port));
+}
+
+// A second copy of the application must not share the port and split the phones.
+TEST(CardServerLifecycle, ASecondServerCannotTakeThePort) {
+  start_worker();
+  const int port = start_card_server();
+  httplib::Server* first = server.get();
+  auto second = run_server_async(port);
+  ASSERT_EQ(second.wait_for(5s), std::future_status::ready);
+  EXPECT_EQ(server.get(), first);
+  EXPECT_TRUE(answers_health(port));
+  stop_card_server();
+  stop_worker();
+}
+
+TEST(CardServerLifecycle, APortHeldElsewhereEndsTheRunAtOnce) {
+  const int holder = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(holder, 5), 0);
+  socklen_t length = sizeof address;
+  getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
+  auto run = run_server_async(ntohs(address.sin_port));
+  EXPECT_EQ(run.wait_for(5s), std::future_status::ready);
+  EXPECT_EQ(server, nullptr);
+  close(holder);
+}
+
+TEST(CardServerLifecycle, StoppingLetsAWaitingCardRequestFinish) {
+  start_worker();
+  const int port = start_card_server();
+  register_function("save_card_placing", [](const std::string&) { return std::string("true"); });
+  hold_worker();
+  auto request = std::async(std::launch::async, [port] {
+    httplib::Client c("127.0.0.1", port);
+    c.set_read_timeout(15, 0);
+    return c.Post("/api/save_card_placing", "1", "text/plain");
+  });
+  for (int wait = 0; wait < 200 && pending_count() == 0; ++wait) std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(pending_count(), 1u);
+
+  auto stopped = std::async(std::launch::async, [] { stop_card_server(); });
+  EXPECT_EQ(stopped.wait_for(300ms), std::future_status::timeout) << "ended while a request waited";
+  release_worker();
+  const auto answer = request.get();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->status, 200);
+  EXPECT_EQ(answer->body, "true");
+  EXPECT_EQ(stopped.wait_for(10s), std::future_status::ready);
+  stop_worker();
+}
+}  // namespace

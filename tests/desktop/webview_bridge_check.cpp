@@ -1,0 +1,112 @@
+// The application's own run on the GTK layer, showing a test page instead of the main page.
+// The page exercises window.chrome.webview against the real worker and prints what it saw
+// through the operation "report", one line each on standard output. The desktop tests
+// drive it under Xvfb and close it as a user would.
+//   webview_bridge_check bridge   requests, replies, texts and navigation attempts
+//   webview_bridge_check dialog   asks for the contest file dialog at once
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "dispatch/function_table.h"
+#include "shell/lifecycle.h"
+#include "shell/platform/gtk_layer.h"
+#include "shell/text_conversion.h"
+
+namespace {
+const char* BRIDGE_PAGE = R"HTML(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>bridge check</title></head>
+<body><p>Bridge check ✓</p><script>
+'use strict';
+const bridgeAtFirstScript = typeof window.chrome?.webview?.postMessage === 'function' &&
+  typeof window.chrome.webview.addEventListener === 'function';
+const report = (line) => window.chrome.webview.postMessage('0:report:' + line);
+let counter = 0;
+const pending = new Map();
+const arrivals = [];
+window.chrome.webview.addEventListener('message', (event) => {
+  const text = event.data;
+  const colon = text.indexOf(':');
+  const id = text.slice(0, colon);
+  if (id === '0') return;
+  arrivals.push(Number(id));
+  const settle = pending.get(id);
+  if (settle) { pending.delete(id); settle(text.slice(colon + 1)); }
+});
+const send = (name, args = '') => new Promise((resolve) => {
+  const id = String(++counter);
+  pending.set(id, resolve);
+  window.chrome.webview.postMessage(id + ':' + name + ':' + args);
+});
+// What the browser keys do shows in the page: zoom changes its width, find selects the match.
+addEventListener('resize', () => report('width ' + innerWidth));
+document.addEventListener('selectionchange', () => {
+  const selected = String(getSelection());
+  if (selected) report('selection ' + selected);
+});
+async function run() {
+  report('started');
+  report('width ' + innerWidth);
+  const samples = ['', 'plain', 'a:b::c:', 'x\u001fy\u001f\u001f', 'Café ✓ 日本 😀 é', '"quotes" \\back\\slash \'single\'',
+    'line\nbreak\r\ttab', 'sep\u2028ara\u2029tors', '<\/script><b>bold</b>', '${x} `tick`', '\u007f\u0001\u001b',
+    'ERROR:not a failure here', 'x'.repeat(100000) + 'é'];
+  const echoed = await Promise.all(samples.map((s) => send('echo', s)));
+  const echoFailures = samples.filter((s, i) => echoed[i] !== s).map((s) => JSON.stringify(s.slice(0, 40)));
+  const firstId = arrivals[0];
+  const inOrder = arrivals.every((id, i) => i === 0 || id === arrivals[i - 1] + 1);
+  const many = await Promise.all(Array.from({length: 300}, (_, i) => send('echo', String(i))));
+  const manyOk = many.every((r, i) => r === String(i));
+  const orderAfterMany = arrivals.every((id, i) => i === 0 || id === arrivals[i - 1] + 1);
+  const unknown = await send('no_such_operation');
+  const nul = await send('echo', 'ab\u0000cd');
+  window.chrome.webview.postMessage({ notText: true });
+  const afterObject = await send('echo', 'still answered');
+  report('result ' + JSON.stringify({ bridgeAtFirstScript, echoFailures, firstId, inOrder, manyOk, orderAfterMany,
+    unknown, nul, afterObject }));
+  // Every way a page could leave itself: none may take the page away.
+  window.stayedHere = 'yes';
+  try { location.reload(); } catch (e) {}
+  try { location.href = 'about:blank'; } catch (e) {}
+  try { history.back(); } catch (e) {}
+  try { window.open('about:blank', '_blank'); } catch (e) {}
+  const link = document.createElement('a');
+  link.href = 'data:text/html,<p>away</p>';
+  document.body.appendChild(link);
+  link.click();
+  setTimeout(() => report('still-here ' + window.stayedHere), 1500);
+}
+run();
+</script></body></html>)HTML";
+
+const char* DIALOG_PAGE = R"HTML(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>dialog check</title></head>
+<body><p>Dialog check</p><script>
+window.chrome.webview.addEventListener('message', (event) => {
+  const text = event.data;
+  if (text.startsWith('1:')) window.chrome.webview.postMessage('0:report:open ' + text.slice(2));
+});
+window.chrome.webview.postMessage('0:report:started');
+window.chrome.webview.postMessage('1:open_contest:');
+</script></body></html>)HTML";
+
+std::mutex output_mutex;
+
+std::string report(const std::string& line) {
+  std::lock_guard<std::mutex> lock(output_mutex);
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+  return std::string();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool dialog = argc > 1 && std::strcmp(argv[1], "dialog") == 0;
+  register_function("echo", [](const std::string& args) { return args; });
+  register_function("report", report);
+  install_gtk_layer();
+  const int code = run_desktop_app(utf8_to_utf16(dialog ? DIALOG_PAGE : BRIDGE_PAGE));
+  report("exit " + std::to_string(code));
+  return code;
+}

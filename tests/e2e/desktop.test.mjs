@@ -1,0 +1,192 @@
+// The desktop application under a virtual display: the real window and web view, closed
+// from outside as a user closes it.
+import { after, before, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { once } from 'node:events';
+import net from 'node:net';
+import path from 'node:path';
+import {
+  clickAt, closeWindow, exitWithin, findWindows, pressKeys, resizeWindow, screenshot, sleep, startDisplay,
+  startProgram, temporaryHome, typeText, waitForNoWindow, waitForWindow,
+} from './lib/desktop.mjs';
+
+const APP = process.env.TALLYWELL_APP;
+const CHECK = process.env.WEBVIEW_BRIDGE_CHECK;
+const HARNESS = process.env.BRIDGE_HARNESS;
+const TITLE = 'Tallywell Lite';
+const CARD_PORT = 56780;
+
+let display;
+before(async () => { display = await startDisplay(); });
+after(async () => { await display?.stop(); });
+
+function portRefuses(port) {
+  return new Promise((resolve) => {
+    const socket = net.connect({ host: '127.0.0.1', port });
+    socket.once('connect', () => { socket.destroy(); resolve(false); });
+    socket.once('error', () => resolve(true));
+  });
+}
+
+async function waitForHealth(ms) {
+  const deadline = Date.now() + ms;
+  for (;;) {
+    try {
+      const response = await fetch(`http://127.0.0.1:${CARD_PORT}/health`);
+      return { status: response.status, body: await response.text() };
+    } catch (error) {
+      if (Date.now() > deadline) throw error;
+      await sleep(100);
+    }
+  }
+}
+
+// Closes the main window and expects a clean exit within a few seconds.
+async function closeAndExpectExit(program) {
+  await closeWindow(TITLE, display.env);
+  const result = await exitWithin(program, 5000);
+  if (result === null) program.child.kill('SIGKILL');
+  assert.deepEqual(result, { code: 0, signal: null }, `exit after close; stderr: ${program.stderr().slice(-2000)}`);
+}
+
+describe('tallywell', () => {
+  test('opens its 1040 x 640 window with the main page and exits with 0 when closed', async (t) => {
+    const program = startProgram(APP, [], display.env, temporaryHome());
+    t.after(() => program.kill());
+    const window = await waitForWindow(TITLE, display.env);
+    assert.equal(window.width, 1040);
+    assert.equal(window.height, 640);
+    const health = await waitForHealth(10000);
+    assert.equal(health.status, 200);
+    assert.deepEqual(JSON.parse(health.body), { status: 'ok' });
+    await sleep(1500);  // let the page paint for the picture
+    t.diagnostic(`screenshot: ${await screenshot(display.env, 'desktop-main-window')}`);
+    await closeAndExpectExit(program);
+    assert.ok(await portRefuses(CARD_PORT), 'the card port is free again');
+  });
+
+  test('closed right after start-up, it still exits with 0 at once', async (t) => {
+    const program = startProgram(APP, [], display.env, temporaryHome());
+    t.after(() => program.kill());
+    await waitForWindow(TITLE, display.env);
+    await closeAndExpectExit(program);
+    assert.ok(await portRefuses(CARD_PORT));
+  });
+});
+
+describe('page bridge in the real web view', () => {
+  test('requests reach the worker and replies reach the page whole, in order, and nothing navigates away', async (t) => {
+    const program = startProgram(CHECK, ['bridge'], display.env, temporaryHome());
+    t.after(() => program.kill());
+    await waitForWindow(TITLE, display.env);
+    const result = JSON.parse((await program.waitForLine((l) => l.startsWith('result '))).slice(7));
+    assert.deepEqual(result, {
+      bridgeAtFirstScript: true,  // window.chrome.webview exists before the page's first script
+      echoFailures: [],           // colons, separators, quotes, non-ASCII, control characters, 100 kB
+      firstId: 1,
+      inOrder: true,
+      manyOk: true,
+      orderAfterMany: true,
+      unknown: 'ERROR:Unknown function.',
+      nul: 'ab',                  // a message ends at an embedded NUL, as the text conversion does
+      afterObject: 'still answered',  // a message that is not text is dropped, and the next one served
+    });
+    await program.waitForLine((l) => l.startsWith('still-here'), 10000);
+    assert.ok(program.lines.includes('still-here yes'));
+    assert.equal(program.lines.filter((l) => l === 'started').length, 1, 'the page was never loaded again');
+    await closeAndExpectExit(program);
+  });
+});
+
+describe('what a browser gives the page', () => {
+  test('zoom, resizing, find, and print from Ctrl+P and from the context menu', async (t) => {
+    const program = startProgram(CHECK, ['bridge'], display.env, temporaryHome());
+    t.after(() => program.kill());
+    await waitForWindow(TITLE, display.env);
+    await program.waitForLine((l) => l.startsWith('still-here'));
+    // Zooming changes the page's width in its own pixels: 1040 at 100 %, 945 at 110 %, 1155 at 90 %.
+    for (const [keys, width] of [['ctrl+plus', 945], ['ctrl+0', 1040], ['ctrl+minus', 1155], ['ctrl+0', 1040]]) {
+      const from = program.lines.length;
+      await pressKeys(display.env, keys);
+      await program.waitForLine((l) => l === `width ${width}`, 5000, from);
+    }
+    // The view follows the window's size.
+    const [main] = await findWindows(TITLE, display.env);
+    let from = program.lines.length;
+    await resizeWindow(display.env, main.id, 900, 600);
+    await program.waitForLine((l) => l === 'width 900', 5000, from);
+    from = program.lines.length;
+    await resizeWindow(display.env, main.id, 1040, 640);
+    await program.waitForLine((l) => l === 'width 1040', 5000, from);
+    // Find selects the first match in the page.
+    await pressKeys(display.env, 'ctrl+f');
+    await sleep(300);
+    await typeText(display.env, 'check');
+    await pressKeys(display.env, 'Return');
+    await program.waitForLine((l) => l === 'selection check', 5000);
+    await pressKeys(display.env, 'Escape');
+    await pressKeys(display.env, 'ctrl+p');
+    await waitForWindow('Print', display.env, 10000);
+    await pressKeys(display.env, 'Escape');
+    await waitForNoWindow('Print', display.env);
+    // The context menu ends with Print.
+    await clickAt(display.env, 300, 300, 3);
+    await sleep(500);
+    await pressKeys(display.env, 'Up', 'Return');
+    await waitForWindow('Print', display.env, 10000);
+    await pressKeys(display.env, 'Escape');
+    await waitForNoWindow('Print', display.env);
+    await closeAndExpectExit(program);
+  });
+});
+
+// Makes a contest through the page-host protocol so there is a real contest.db to open.
+async function createContest(home, name) {
+  const harness = spawn(HARNESS, [], { env: { ...process.env, HOME: home }, stdio: ['pipe', 'pipe', 'inherit'] });
+  let output = '';
+  harness.stdout.on('data', (chunk) => { output += chunk; });
+  harness.stdin.end(`1:create_contest:${name}\0`);
+  await once(harness, 'exit');
+  assert.equal(output, '1:\0');
+}
+
+describe('contest file dialog', () => {
+  test('opens in the Desktop folder; cancelling answers None', async (t) => {
+    const program = startProgram(CHECK, ['dialog'], display.env, temporaryHome());
+    t.after(() => program.kill());
+    await waitForWindow('Open', display.env);
+    await sleep(500);
+    t.diagnostic(`screenshot: ${await screenshot(display.env, 'desktop-file-dialog')}`);
+    // The first Escape leaves the name box, the second the dialog.
+    await pressKeys(display.env, 'Escape', 'Escape');
+    assert.equal(await program.waitForLine((l) => l.startsWith('open ')), 'open None');
+    await closeAndExpectExit(program);
+  });
+
+  test('refuses a file that does not exist and opens the chosen contest', async (t) => {
+    const home = temporaryHome();
+    await createContest(home, 'Spring Show');
+    const program = startProgram(CHECK, ['dialog'], display.env, home);
+    t.after(() => program.kill());
+    await waitForWindow('Open', display.env);
+    await sleep(500);
+    await pressKeys(display.env, 'ctrl+a');
+    await typeText(display.env, path.join(home, 'Desktop', 'missing.db'));
+    await pressKeys(display.env, 'Return');
+    await sleep(1000);
+    assert.equal((await findWindows('Open', display.env)).length, 1, 'the dialog stays open');
+    await pressKeys(display.env, 'ctrl+a');
+    await typeText(display.env, path.join(home, 'Desktop', 'Spring Show', 'contest.db'));
+    await pressKeys(display.env, 'Return');
+    assert.equal(await program.waitForLine((l) => l.startsWith('open ')), 'open Spring Show');
+    await closeAndExpectExit(program);
+  });
+
+  test('closing the main window while the dialog is open still exits with 0 at once', async (t) => {
+    const program = startProgram(CHECK, ['dialog'], display.env, temporaryHome());
+    t.after(() => program.kill());
+    await waitForWindow('Open', display.env);
+    await closeAndExpectExit(program);
+  });
+});

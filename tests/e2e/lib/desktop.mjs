@@ -1,0 +1,160 @@
+// Helpers for the desktop tests: a virtual display from xvfb-run, the programs started on
+// it with their own HOME, and the windows found, pictured and closed as a user would.
+import { spawn, execFile } from 'node:child_process';
+import { once } from 'node:events';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import readline from 'node:readline';
+import { promisify } from 'node:util';
+import { fileURLToPath } from 'node:url';
+
+const run = promisify(execFile);
+const X11_WINDOW = path.join(path.dirname(fileURLToPath(import.meta.url)), 'x11_window.py');
+// Debian's python3-xlib belongs to the system interpreter, whatever python3 is first on PATH.
+const PYTHON = '/usr/bin/python3';
+
+export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// Starts a virtual display; resolves to { env, stop } once it is up.
+export async function startDisplay() {
+  const xvfb = spawn('xvfb-run', ['-a', '-s', '-screen 0 1280x800x24 -nolisten tcp', 'sh', '-c',
+    'echo "$DISPLAY $XAUTHORITY"; exec cat >/dev/null'], { stdio: ['pipe', 'pipe', 'inherit'] });
+  const [line] = await once(readline.createInterface({ input: xvfb.stdout }), 'line');
+  const [display, xauthority] = line.trim().split(' ');
+  const env = { ...process.env, DISPLAY: display, XAUTHORITY: xauthority };
+  delete env.WAYLAND_DISPLAY;
+  return {
+    env,
+    async stop() {
+      xvfb.stdin.end();  // cat ends, and xvfb-run takes its display down
+      await once(xvfb, 'exit');
+    },
+  };
+}
+
+// A HOME of its own, so no test ever touches the real Desktop.
+export function temporaryHome() {
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'tallywell-desktop-'));
+  fs.mkdirSync(path.join(home, 'Desktop'));
+  return home;
+}
+
+// Starts a program on the display; its output lines are collected in `lines`.
+export function startProgram(file, args, displayEnv, home) {
+  const child = spawn(file, args, {
+    env: { ...displayEnv, HOME: home, XDG_CONFIG_HOME: path.join(home, '.config'), GSETTINGS_BACKEND: 'memory',
+      WEBKIT_DISABLE_COMPOSITING_MODE: '1' },
+    stdio: ['ignore', 'pipe', 'pipe'],
+  });
+  const lines = [];
+  const waiters = [];
+  readline.createInterface({ input: child.stdout }).on('line', (line) => {
+    lines.push(line);
+    for (const waiter of [...waiters]) waiter();
+  });
+  let stderr = '';
+  child.stderr.on('data', (chunk) => { stderr += chunk; });
+  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
+  return {
+    child,
+    lines,
+    exited,
+    stderr: () => stderr,
+    // For a test that failed part-way: nothing may be left on the display for the next one.
+    async kill() {
+      if (child.exitCode !== null || child.signalCode !== null) return;
+      child.kill('SIGKILL');
+      await exited;
+    },
+    // Resolves with the first line from index `from` on that passes the test, waiting up to `ms`.
+    waitForLine(test, ms = 15000, from = 0) {
+      return new Promise((resolve, reject) => {
+        const check = () => {
+          const found = lines.slice(from).find(test);
+          if (found === undefined) return false;
+          clearTimeout(timer);
+          waiters.splice(waiters.indexOf(check), 1);
+          resolve(found);
+          return true;
+        };
+        const timer = setTimeout(() => {
+          waiters.splice(waiters.indexOf(check), 1);
+          reject(new Error(`no such line within ${ms} ms; got: ${JSON.stringify(lines).slice(0, 500)}`));
+        }, ms);
+        waiters.push(check);
+        check();
+      });
+    },
+  };
+}
+
+// Resolves to { code, signal }, or null when the program is still running after `ms`.
+export async function exitWithin(program, ms) {
+  let timer;
+  const late = new Promise((resolve) => { timer = setTimeout(() => resolve(null), ms); });
+  const result = await Promise.race([program.exited, late]);
+  clearTimeout(timer);
+  return result;
+}
+
+// The shown windows with this title, as [{ id, width, height }].
+export async function findWindows(title, env) {
+  try {
+    const { stdout } = await run(PYTHON, [X11_WINDOW, 'find', title], { env });
+    return stdout.trim().split('\n').map((row) => {
+      const [id, width, height] = row.split(' ').map(Number);
+      return { id, width, height };
+    });
+  } catch {
+    return [];
+  }
+}
+
+export async function waitForWindow(title, env, ms = 20000) {
+  const deadline = Date.now() + ms;
+  for (;;) {
+    const windows = await findWindows(title, env);
+    if (windows.length > 0) return windows[0];
+    if (Date.now() > deadline) throw new Error(`no window "${title}" within ${ms} ms`);
+    await sleep(50);
+  }
+}
+
+// The window manager's close request (WM_DELETE_WINDOW), as the close button sends it.
+export async function closeWindow(title, env) {
+  await run(PYTHON, [X11_WINDOW, 'close', title], { env });
+}
+
+export async function pressKeys(env, ...keys) {
+  await run('xdotool', ['key', '--delay', '50', ...keys], { env });
+}
+
+export async function clickAt(env, x, y, button) {
+  await run('xdotool', ['mousemove', String(x), String(y), 'click', String(button)], { env });
+}
+
+export async function resizeWindow(env, id, width, height) {
+  await run('xdotool', ['windowsize', String(id), String(width), String(height)], { env });
+}
+
+export async function waitForNoWindow(title, env, ms = 5000) {
+  const deadline = Date.now() + ms;
+  while ((await findWindows(title, env)).length > 0) {
+    if (Date.now() > deadline) throw new Error(`window "${title}" still shown after ${ms} ms`);
+    await sleep(50);
+  }
+}
+
+export async function typeText(env, text) {
+  await run('xdotool', ['type', '--delay', '20', text], { env });
+}
+
+// A picture of the whole display for the test log; answers its path.
+export async function screenshot(env, name) {
+  const folder = path.join(path.dirname(process.env.TALLYWELL_APP ?? os.tmpdir()), 'test-logs');
+  fs.mkdirSync(folder, { recursive: true });
+  const file = path.join(folder, `${name}.png`);
+  await run('import', ['-window', 'root', file], { env });
+  return file;
+}
