@@ -168,6 +168,35 @@ describe('frame', () => {
     assert.deepEqual(await hidden(), Array(8).fill(true));
   });
 
+  test('a long table displays the rows at its scroll position, also after a sort', async () => {
+    const { page } = ctx;
+    await nav(page, 'placings');
+    // The contestant number of the row drawn just below the sticky header.
+    const topRow = () => page.evaluate(() => {
+      const container = document.querySelector('#placings-table').closest('.table-container');
+      const box = container.getBoundingClientRect();
+      const head = document.querySelector('#placings-table thead th').getBoundingClientRect();
+      const cell = document.elementFromPoint(box.left + 20, head.bottom + 4).closest('tr');
+      return Number(cell.cells[1].textContent);
+    });
+    const scrollTo = async (fraction) => {
+      await page.$eval('#placings-table', (t, f) => {
+        const c = t.closest('.table-container');
+        c.scrollTop = f * (c.scrollHeight - c.clientHeight);
+      }, fraction);
+      await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+    };
+    await scrollTo(0.5);
+    const middle = await topRow();
+    assert.ok(Math.abs(middle - (1011 + 1245)) < 20, `row at the middle: ${middle}`);
+    await scrollTo(1);
+    assert.ok(await topRow() > 1011 + 2480, 'the last rows are reachable');
+    await page.dispatchEvent('#placings-table thead th:nth-child(2)', 'pointerdown');
+    await page.dispatchEvent('#placings-table thead th:nth-child(2)', 'pointerdown');
+    await scrollTo(0);
+    assert.equal(await topRow(), 1011 + 2499, 'descending: the highest number on top');
+  });
+
   test('print media hides the controls and shows long tables whole', async () => {
     const { page } = ctx;
     await nav(page, 'rankings');
