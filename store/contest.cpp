@@ -90,6 +90,9 @@ std::string open_contest(const std::string&) {
     if (query.step() != SQLITE_ROW) return "ERROR:Contest name could not be retrieved.";
     name = column_text(query, 0);
   }
+  // The page reads "None" as "no contest chosen", so a contest of that name would be open in
+  // the host while the page thinks none is, and nothing else could be opened.
+  if (name == "None") return "ERROR:A contest named None cannot be opened. Rename it first.";
   guard.keep = true;
   return name;
 }

@@ -144,3 +144,19 @@ TEST_F(Contest, OpenPassesTheDialogPathThroughByteForByte) {
   dialog_answer = (folder / "contest.db").string();
   EXPECT_EQ(open_contest(""), "Latin");
 }
+
+TEST_F(Contest, AContestStoredAsNoneIsRefusedAndLeftClosed) {
+  // Made by hand or by an older copy: the page could not tell it from a cancelled dialog.
+  fs::create_directories(home.desktop());
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((home.desktop() / "none.db").c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE contest (id INTEGER PRIMARY KEY, name TEXT, scored_at TEXT);"
+                     "INSERT INTO contest VALUES (1, 'None', '2020-01-01 00:00:00');",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+  }
+  dialog_answer = (home.desktop() / "none.db").string();
+  EXPECT_EQ(open_contest(""), "ERROR:A contest named None cannot be opened. Rename it first.");
+  EXPECT_EQ(contest_db, nullptr);
+}
