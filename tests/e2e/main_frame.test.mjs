@@ -236,7 +236,11 @@ describe('zoom warning', () => {
   test('a window too narrow for the page shows it for 10 seconds', async () => {
     const ctx = await openMainPage(browser, {
       viewport: { width: 480, height: 600 },
-      beforeLoad: (page) => page.clock.install(),
+      // Paused, so only runFor moves time: a slow machine cannot use up the 10 seconds.
+      beforeLoad: async (page) => {
+        await page.clock.install({ time: new Date('2026-01-01T00:00:00Z') });
+        await page.clock.pauseAt(new Date('2026-01-01T00:00:01Z'));
+      },
     });
     try {
       const active = () => ctx.page.$eval('#zoom-warning', (w) => w.classList.contains('active'));
