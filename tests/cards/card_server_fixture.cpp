@@ -40,17 +40,6 @@ bool answers_health(int port) {
 }
 }  // namespace
 
-std::string card_field_text(std::initializer_list<std::string> fields) {
-  std::string text;
-  bool first = true;
-  for (const std::string& f : fields) {
-    if (!first) text += FIELD_SEPARATOR;
-    text += f;
-    first = false;
-  }
-  return text;
-}
-
 void start_worker() {
   stop_requested = false;
   initialize_functions();

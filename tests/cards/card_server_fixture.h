@@ -6,7 +6,7 @@
 
 #include <string>
 
-std::string card_field_text(std::initializer_list<std::string> fields);
+#include "support/join_fields.h"
 
 // Starts the worker with the real function table plus "test_hold" (see hold_worker).
 void start_worker();
