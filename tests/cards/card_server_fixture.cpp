@@ -1,10 +1,7 @@
 #include "tests/cards/card_server_fixture.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <stdlib.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -57,18 +54,6 @@ void stop_worker() {
   if (worker_thread.joinable()) worker_thread.join();
   std::lock_guard<std::mutex> lock(command_queue_mutex);
   command_queue.clear();
-}
-
-int free_loopback_port() {
-  const int sock = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-  close(sock);
-  return ntohs(address.sin_port);
 }
 
 int start_card_server() {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/join_fields.h"
+#include "support/loopback_port.h"
 
 // Starts the worker with the real function table plus "test_hold" (see hold_worker).
 void start_worker();
@@ -15,7 +16,6 @@ void stop_worker();
 // Starts run_http_server on 127.0.0.1 and waits until it answers; returns the port.
 int start_card_server();
 void stop_card_server();
-int free_loopback_port();
 
 // Keeps the worker busy in an operation until release_worker, so card items queue.
 void hold_worker();
