@@ -21,19 +21,8 @@ const char* const CARD_ROUTES[][2] = {
     {"/api/save_card_reasons", "save_card_reasons"},
 };
 
-class CardApi : public ::testing::Test {
+class CardApi : public CardServerSuite {
  protected:
-  static inline int port = 0;
-
-  static void SetUpTestSuite() {
-    start_worker();
-    port = start_card_server();
-  }
-  static void TearDownTestSuite() {
-    stop_card_server();
-    stop_worker();
-  }
-  void SetUp() override { initialize_functions(); }  // undo a test's stand-in operations
   void TearDown() override {
     queue_card_command = push_command;
     EXPECT_EQ(pending_count(), 0u) << "a request left its record behind";

@@ -2,10 +2,12 @@
 // The worker and the card server running inside the test process, on a free loopback
 // port, with a small contest open: contestants 1011 "Ann" and 1012 "Ben", classes 3
 // "Cows" and 4 "Sheep".
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <string>
 
+#include "dispatch/function_table.h"
 #include "support/join_fields.h"
 #include "support/loopback_port.h"
 
@@ -27,3 +29,21 @@ void close_test_contest();
 std::string query_contest(const std::string& sql);  // first column of the first row
 
 std::size_t pending_count();
+
+// A suite sharing one worker and one card server, started before its first test and
+// stopped after its last; each test starts from the real function table (undoing a
+// test's stand-in operations).
+class CardServerSuite : public ::testing::Test {
+ protected:
+  static inline int port = 0;
+
+  static void SetUpTestSuite() {
+    start_worker();
+    port = start_card_server();
+  }
+  static void TearDownTestSuite() {
+    stop_card_server();
+    stop_worker();
+  }
+  void SetUp() override { initialize_functions(); }
+};
