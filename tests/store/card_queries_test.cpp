@@ -176,7 +176,8 @@ TEST_F(CardQueries, MalformedBodiesAnswerFixedTextsAndStoreNothing) {
   EXPECT_EQ(run_payload("save_card_placing:1011"), MISSING_FIELD_ERROR);
 
   const std::string not_numbers[] = {join_fields({"x", "3", "1234"}), join_fields({"1011", "", "1234"}),
-                                     join_fields({"99999999999", "3", "1234"}), join_fields({"1011", "3", "abc"}),
+                                     join_fields({"99999999999", "3", "1234"}),
+                                     join_fields({"1011", "3", "abc"}),
                                      join_fields({"1011", "3", "99999999999"})};
   for (const std::string& args : not_numbers) {
     EXPECT_EQ(run_payload("save_card_placing:" + args), INVALID_NUMBER_ERROR) << args;

@@ -26,7 +26,8 @@ TEST_F(Classes, SaveFetchDeleteThroughTheWorker) {
       {"fetch_classes", ""},
   });
   EXPECT_EQ(results, (std::vector<std::string>{
-                         "", "", "", join_fields({"1", "Cattle", "Heifers", "1234", "123", "2", "Swine", "Gilts", "", ""}),
+                         "", "", "",
+                         join_fields({"1", "Cattle", "Heifers", "1234", "123", "2", "Swine", "Gilts", "", ""}),
                          "", join_fields({"2", "Swine", "Gilts", "", ""})}));
 }
 

@@ -67,7 +67,8 @@ TEST_F(Contestants, FetchesFollowInsertOrderNotNames) {
   expect_ok("call_save_contestant", {"none", "2010", "Zed"});
   expect_ok("call_save_contestant", {"none", "1010", "Amy"});
   expect_ok("call_save_contestant", {"2011", "2010", "Aaron"});  // a rename moves nothing
-  EXPECT_EQ(call("fetch_contestants"), join_fields({"Junior", "North", "Amy", "1011", "Senior", "South", "Aaron", "2011"}));
+  EXPECT_EQ(call("fetch_contestants"),
+            join_fields({"Junior", "North", "Amy", "1011", "Senior", "South", "Aaron", "2011"}));
   EXPECT_EQ(call("fetch_contestant_counts"),
             join_fields({"Junior", "North", "1", "Senior", "South", "1", "Junior", "Empty", "0"}));
   expect_ok("call_save_contestant", {"none", "2010", "Bea"});
