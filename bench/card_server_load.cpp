@@ -9,10 +9,7 @@
 //     connections open afterwards, as phone browsers do.
 #include <benchmark/benchmark.h>
 #include <httplib.h>
-#include <netinet/in.h>
 #include <stdlib.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -32,6 +29,7 @@
 #include "store/database.h"
 #include "store/fields.h"
 #include "store/schema.h"
+#include "tests/support/loopback_port.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -86,18 +84,6 @@ void write_contest() {
     sql += "INSERT INTO classes (type_id, name, timestamp) VALUES (1, 'Class " + std::to_string(c) +
            "', '2024-01-01 00:00:00');";
   exec_sql(sql + "COMMIT;");
-}
-
-int free_loopback_port() {
-  const int sock = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-  close(sock);
-  return ntohs(address.sin_port);
 }
 
 bool discard_reply(std::string* reply) {

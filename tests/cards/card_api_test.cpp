@@ -21,19 +21,8 @@ const char* const CARD_ROUTES[][2] = {
     {"/api/save_card_reasons", "save_card_reasons"},
 };
 
-class CardApi : public ::testing::Test {
+class CardApi : public CardServerSuite {
  protected:
-  static inline int port = 0;
-
-  static void SetUpTestSuite() {
-    start_worker();
-    port = start_card_server();
-  }
-  static void TearDownTestSuite() {
-    stop_card_server();
-    stop_worker();
-  }
-  void SetUp() override { initialize_functions(); }  // undo a test's stand-in operations
   void TearDown() override {
     queue_card_command = push_command;
     EXPECT_EQ(pending_count(), 0u) << "a request left its record behind";
@@ -52,7 +41,7 @@ TEST_F(CardApi, EachRouteRunsItsOperationOnTheBodyUnchanged) {
     register_function(name, [name](const std::string& args) { return name + "(" + args + ")"; });
   }
   // Colons and separators in the body reach the operation whole; an empty body is an empty argument.
-  const std::string bodies[] = {"", card_field_text({"1011", "3:x", "a:b"}), std::string("\0\x1F\xFF", 3)};
+  const std::string bodies[] = {"", join_fields({"1011", "3:x", "a:b"}), std::string("\0\x1F\xFF", 3)};
   for (const auto& route : CARD_ROUTES) {
     for (const std::string& body : bodies) {
       const auto answer = post(route[0], body);
@@ -122,7 +111,7 @@ TEST_F(CardApi, AnIdStillPendingIsNeverReused) {
 
 TEST_F(CardApi, AFailureInTheHandlerAnswersInternalServerError) {
   queue_card_command = [](CommandItem) { throw std::runtime_error("queue refused"); };
-  const auto answer = post("/api/save_card_placing", card_field_text({"1011", "3", "1234"}));
+  const auto answer = post("/api/save_card_placing", join_fields({"1011", "3", "1234"}));
   ASSERT_TRUE(answer);
   EXPECT_EQ(answer->status, 500);
   EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json");
@@ -133,7 +122,7 @@ TEST_F(CardApi, AFailureInTheHandlerAnswersInternalServerError) {
 TEST_F(CardApi, ABusyWorkerGivesTheTimeoutAndTheLateResultIsDropped) {
   open_test_contest();
   hold_worker();
-  const auto answer = post("/api/save_card_placing", card_field_text({"1011", "3", "2134"}));
+  const auto answer = post("/api/save_card_placing", join_fields({"1011", "3", "2134"}));
   ASSERT_TRUE(answer);
   EXPECT_EQ(answer->status, 408);
   EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json");
@@ -142,9 +131,9 @@ TEST_F(CardApi, ABusyWorkerGivesTheTimeoutAndTheLateResultIsDropped) {
 
   // The worker still runs the item: its placing is stored, its answer has nowhere to go.
   release_worker();
-  const auto names = post("/api/fetch_card_names_and_placing", card_field_text({"1011", "3"}));
+  const auto names = post("/api/fetch_card_names_and_placing", join_fields({"1011", "3"}));
   ASSERT_TRUE(names);
-  EXPECT_EQ(names->body, card_field_text({"Ann", "Cows", "2134"}));
+  EXPECT_EQ(names->body, join_fields({"Ann", "Cows", "2134"}));
   close_test_contest();
 }
 

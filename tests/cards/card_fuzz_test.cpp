@@ -36,7 +36,7 @@ std::string random_body(std::mt19937& random) {
     static const char* const contestants[] = {"1011", "1012", "1013"};
     static const char* const classes[] = {"3", "4", "5"};
     static const char* const values[] = {"2134", "4321", "0", "5555", "1244", "40", "50", "51", "-3"};
-    return card_field_text({contestants[random() % 3], classes[random() % 3], values[random() % 9]});
+    return join_fields({contestants[random() % 3], classes[random() % 3], values[random() % 9]});
   }
   std::string body;
   const int fields = static_cast<int>(random() % 5);

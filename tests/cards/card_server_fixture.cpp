@@ -1,10 +1,7 @@
 #include "tests/cards/card_server_fixture.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <stdlib.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -40,17 +37,6 @@ bool answers_health(int port) {
 }
 }  // namespace
 
-std::string card_field_text(std::initializer_list<std::string> fields) {
-  std::string text;
-  bool first = true;
-  for (const std::string& f : fields) {
-    if (!first) text += FIELD_SEPARATOR;
-    text += f;
-    first = false;
-  }
-  return text;
-}
-
 void start_worker() {
   stop_requested = false;
   initialize_functions();
@@ -68,18 +54,6 @@ void stop_worker() {
   if (worker_thread.joinable()) worker_thread.join();
   std::lock_guard<std::mutex> lock(command_queue_mutex);
   command_queue.clear();
-}
-
-int free_loopback_port() {
-  const int sock = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-  close(sock);
-  return ntohs(address.sin_port);
 }
 
 int start_card_server() {

@@ -32,18 +32,8 @@ bool answers_health(int port) {
   return answer && answer->status == 200;
 }
 
-class CardServerRoutes : public ::testing::Test {
+class CardServerRoutes : public CardServerSuite {
  protected:
-  static inline int port = 0;
-  static void SetUpTestSuite() {
-    start_worker();
-    port = start_card_server();
-  }
-  static void TearDownTestSuite() {
-    stop_card_server();
-    stop_worker();
-  }
-  void SetUp() override { initialize_functions(); }
   httplib::Client client() {
     httplib::Client c("127.0.0.1", port);
     c.set_read_timeout(15, 0);

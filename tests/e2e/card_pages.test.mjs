@@ -2,7 +2,8 @@
 // server of the bridge harness with a contest set up through the protocol.
 import assert from 'node:assert/strict';
 import { after, before, describe, test } from 'node:test';
-import { FIELD_SEPARATOR, launchBrowser, setUpContest, startCardHarness } from './lib/cards.mjs';
+import { setUpContest, startCardHarness } from './lib/cards.mjs';
+import { FIELD_SEPARATOR, launchBrowser } from './lib/harness.mjs';
 
 const MARKUP_NAME = '<img src=x onerror="window.injected=1">';
 // Contestants 1011 Ann, 1012 Ben, 1013 the markup name, 1014 None; classes 1 to 4.

@@ -1,30 +1,18 @@
 // The main page's frame: request bridge, navigation, help, zoom warning, print rules.
 import assert from 'node:assert/strict';
 import { after, before, describe, test } from 'node:test';
-import { launchBrowser, makeHome, startHarness } from './lib/harness.mjs';
-import { FS, createContest, nav, openMainPage, parse, settle } from './lib/main_page.mjs';
+import { launchBrowser } from './lib/harness.mjs';
+import { FS, createContest, mainPageOnHarness, nav, openMainPage, parse, settle } from './lib/main_page.mjs';
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
 after(async () => { await browser?.close(); });
 
 describe('request bridge against the harness', () => {
-  let home;
-  let harness;
-  let ctx;
-  before(async () => {
-    home = makeHome();
-    harness = startHarness({ home: home.home });
-    ctx = await openMainPage(browser, { host: harness });
-  });
-  after(async () => {
-    await ctx.context.close();
-    await harness.stop();
-    home.remove();
-  });
+  const main = mainPageOnHarness(() => browser);
 
   test('ids count from 1 and both colons are always written', async () => {
-    const { page, sent } = ctx;
+    const { page, sent } = main.ctx;
     await page.click('#open-contest-btn'); // the dialog stand-in answers "None": cancelled
     await settle(page);
     await createContest(page, 'Bridge one');
@@ -33,10 +21,10 @@ describe('request bridge against the harness', () => {
   });
 
   test('an unknown operation rejects with the text after "ERROR:"', async () => {
-    const message = await ctx.page.evaluate(() => sendRequest('no_such_operation', 'a:b')
+    const message = await main.ctx.page.evaluate(() => sendRequest('no_such_operation', 'a:b')
       .then(() => 'resolved', (e) => e.message));
     assert.equal(message, 'Unknown function.');
-    assert.match(ctx.sent.at(-1), /^\d+:no_such_operation:a:b$/);
+    assert.match(main.ctx.sent.at(-1), /^\d+:no_such_operation:a:b$/);
   });
 });
 

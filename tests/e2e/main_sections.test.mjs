@@ -3,7 +3,9 @@ import assert from 'node:assert/strict';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { launchBrowser, makeHome, startHarness } from './lib/harness.mjs';
-import { FS, choose, click, createContest, nav, openMainPage, parse, rows, settle } from './lib/main_page.mjs';
+import {
+  FS, choose, click, createContest, mainPageOnHarness, nav, openMainPage, parse, rows, settle,
+} from './lib/main_page.mjs';
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
@@ -76,19 +78,7 @@ const byRankThenName = (rs) => [...rs].sort((a, b) => Number(a[0]) - Number(b[0]
 // ---- A whole contest ------------------------------------------------------------
 
 describe('a whole contest entered through the page', () => {
-  let home;
-  let harness;
-  let ctx;
-  before(async () => {
-    home = makeHome();
-    harness = startHarness({ home: home.home });
-    ctx = await openMainPage(browser, { host: harness });
-  });
-  after(async () => {
-    await ctx.context.close();
-    await harness.stop();
-    home.remove();
-  });
+  const main = mainPageOnHarness(() => browser);
 
   // Heifers (Cattle): official 1234, cuts 253. Gilts (Swine): official 1234, cuts 243.
   const entries = [
@@ -100,7 +90,7 @@ describe('a whole contest entered through the page', () => {
   ];
 
   test('set-up, placings and rankings', async () => {
-    const { page } = ctx;
+    const { page } = main.ctx;
     await createContest(page, 'Worked Example');
     assert.equal(await page.textContent('#contest-name'), 'Worked Example');
 
@@ -185,26 +175,26 @@ describe('a whole contest entered through the page', () => {
       head: ['Rank', 'Score', 'Team', 'Coach'],
       rows: [['1', ['280', '148', '132', '425'][i], 'Alpha', 'Coach A'], ['2', ['265', '141', '128', '406'][i], 'Beta', '']],
     })));
-    assert.deepEqual(ctx.dialogs, []);
+    assert.deepEqual(main.ctx.dialogs, []);
   });
 
   test('opening the contest again fills the eight tables; cancelling loads nothing', async () => {
-    await ctx.context.close();
-    await harness.stop();
-    const file = path.join(home.desktop, 'Worked Example', 'contest.db');
-    harness = startHarness({ home: home.home, env: { TALLYWELL_OPEN_PATH: file } });
-    ctx = await openMainPage(browser, { host: harness });
-    await click(ctx.page, '#open-contest-btn');
-    assert.equal(await ctx.page.textContent('#contest-name'), 'Worked Example');
+    await main.ctx.context.close();
+    await main.harness.stop();
+    const file = path.join(main.home.desktop, 'Worked Example', 'contest.db');
+    main.harness = startHarness({ home: main.home.home, env: { TALLYWELL_OPEN_PATH: file } });
+    main.ctx = await openMainPage(browser, { host: main.harness });
+    await click(main.ctx.page, '#open-contest-btn');
+    assert.equal(await main.ctx.page.textContent('#contest-name'), 'Worked Example');
     const counts = {};
     for (const t of ['divisions', 'teams', 'contestants', 'contestant-counts', 'class-types', 'classes',
-      'placings', 'placing-counts']) counts[t] = (await rows(ctx.page, `#${t}-table`)).length;
+      'placings', 'placing-counts']) counts[t] = (await rows(main.ctx.page, `#${t}-table`)).length;
     assert.deepEqual(counts, { divisions: 1, teams: 4, contestants: 10, 'contestant-counts': 4,
       'class-types': 2, classes: 2, placings: 20, 'placing-counts': 10 });
-    assert.deepEqual(await ctx.page.$$eval('#classes-class-type-inp option', (os) => os.map((o) => [o.textContent, o.dataset.number ?? null])),
+    assert.deepEqual(await main.ctx.page.$$eval('#classes-class-type-inp option', (os) => os.map((o) => [o.textContent, o.dataset.number ?? null])),
       [['', null], ['Cattle', '1'], ['Swine', '2']]);
 
-    const cancelling = startHarness({ home: home.home });
+    const cancelling = startHarness({ home: main.home.home });
     const cancelled = await openMainPage(browser, { host: cancelling });
     try {
       await click(cancelled.page, '#open-contest-btn');
@@ -220,26 +210,14 @@ describe('a whole contest entered through the page', () => {
 // ---- Input checks -----------------------------------------------------------------
 
 describe('input checks and record handling', () => {
-  let home;
-  let harness;
-  let ctx;
-  before(async () => {
-    home = makeHome();
-    harness = startHarness({ home: home.home });
-    ctx = await openMainPage(browser, { host: harness });
-  });
-  after(async () => {
-    await ctx.context.close();
-    await harness.stop();
-    home.remove();
-  });
+  const main = mainPageOnHarness(() => browser);
 
   test('with no contest open saves, deletes and refreshes send nothing', async () => {
-    const { page } = ctx;
+    const { page } = main.ctx;
     await nav(page, 'divisions');
     await page.fill('#division-name-inp', 'Junior');
     await page.$eval('#division-number-inp', (i) => { i.value = '1000'; });
-    const r = await outcome(ctx, async () => {
+    const r = await outcome(main.ctx, async () => {
       await page.click('#save-division-btn');
       await page.click('#delete-division-btn');
       await nav(page, 'individual-scores');
@@ -254,35 +232,35 @@ describe('input checks and record handling', () => {
 
     await nav(page, 'contest');
     await page.fill('#contest-name-inp', '   ');
-    assert.deepEqual(await outcome(ctx, () => page.click('#create-contest-btn')),
+    assert.deepEqual(await outcome(main.ctx, () => page.click('#create-contest-btn')),
       { alerts: ['Enter a contest name.'], sent: [] });
     await createContest(page, 'Checks');
   });
 
   test('divisions and teams', async () => {
-    const { page } = ctx;
+    const { page } = main.ctx;
     await nav(page, 'divisions');
     await page.fill('#division-name-inp', ' ');
-    assert.deepEqual((await outcome(ctx, () => page.click('#save-division-btn'))).alerts, ['Enter a division name.']);
-    const blank = await outcome(ctx, () => saveDivision(page, ' Open ', ''));
+    assert.deepEqual((await outcome(main.ctx, () => page.click('#save-division-btn'))).alerts, ['Enter a division name.']);
+    const blank = await outcome(main.ctx, () => saveDivision(page, ' Open ', ''));
     assert.deepEqual(blank.sent[0], { id: blank.sent[0].id, name: 'save_division', args: `none${FS}Open${FS}` });
     await saveDivision(page, 'Senior', '4');
     assert.equal(await page.inputValue('#division-team-size-inp'), '4', 'a save keeps the team size');
     assert.deepEqual(await rows(page, '#divisions-table'), [['Open', '', '1000'], ['Senior', '4', '2000']]);
 
-    assert.deepEqual(await outcome(ctx, () => page.click('#delete-division-btn')), { alerts: [], sent: [] });
+    assert.deepEqual(await outcome(main.ctx, () => page.click('#delete-division-btn')), { alerts: [], sent: [] });
 
     await nav(page, 'teams');
     await page.fill('#team-name-inp', 'North');
-    assert.deepEqual((await outcome(ctx, () => page.click('#save-team-btn'))).alerts, ['Select a division name.']);
+    assert.deepEqual((await outcome(main.ctx, () => page.click('#save-team-btn'))).alerts, ['Select a division name.']);
     await choose(page, '#team-division-name-inp', 'Open');
     await page.fill('#team-name-inp', '');
-    assert.deepEqual((await outcome(ctx, () => page.click('#save-team-btn'))).alerts, ['Enter a team name.']);
+    assert.deepEqual((await outcome(main.ctx, () => page.click('#save-team-btn'))).alerts, ['Enter a team name.']);
     // A team in a division without a team size is refused by the database.
-    const refused = await outcome(ctx, () => saveTeam(page, 'Open', 'Team', 'North'));
+    const refused = await outcome(main.ctx, () => saveTeam(page, 'Open', 'Team', 'North'));
     assert.deepEqual(refused.alerts, ['Error: A data consistency check prevented this action.']);
     assert.deepEqual(refused.sent.map((m) => m.name), ['save_team', 'fetch_teams'], 'the refresh still runs');
-    const group = await outcome(ctx, () => saveTeam(page, 'Open', 'Group', 'North', ' Coach N '));
+    const group = await outcome(main.ctx, () => saveTeam(page, 'Open', 'Group', 'North', ' Coach N '));
     assert.equal(group.sent[0].args, ['none', '1000', 'Group', 'North', 'Coach N'].join(FS));
     assert.equal(await page.evaluate(() => document.activeElement.id), 'team-name-inp');
     assert.equal(await page.inputValue('#team-type-inp'), 'Group', 'a save keeps the type');
@@ -292,23 +270,23 @@ describe('input checks and record handling', () => {
     await page.click('#divisions-body tr:first-child td:nth-child(2)');
     assert.equal(await page.inputValue('#division-number-inp'), '1000');
     assert.equal(await page.inputValue('#division-team-size-inp'), '');
-    const del = await outcome(ctx, () => page.click('#delete-division-btn'));
+    const del = await outcome(main.ctx, () => page.click('#delete-division-btn'));
     assert.deepEqual(del.alerts, ['Error: A data consistency check prevented this action.']);
     assert.equal(await page.inputValue('#division-number-inp'), 'none');
     assert.equal(await page.inputValue('#division-team-size-inp'), '3', 'the full reset selects 3');
   });
 
   test('contestants', async () => {
-    const { page } = ctx;
+    const { page } = main.ctx;
     await nav(page, 'contestants');
     await page.fill('#contestant-name-inp', 'Amy');
-    assert.deepEqual((await outcome(ctx, () => page.click('#save-contestant-btn'))).alerts, ['Select a division team name.']);
+    assert.deepEqual((await outcome(main.ctx, () => page.click('#save-contestant-btn'))).alerts, ['Select a division team name.']);
     await choose(page, '#contestant-division-team-name-inp', 'Open North');
     await page.fill('#contestant-name-inp', ' , ;\n');
-    assert.deepEqual((await outcome(ctx, () => page.click('#save-contestant-btn'))).alerts, ['Enter a contestant name.']);
+    assert.deepEqual((await outcome(main.ctx, () => page.click('#save-contestant-btn'))).alerts, ['Enter a contestant name.']);
 
     await page.fill('#contestant-name-inp', 'Amy\n\nBea');
-    const pasted = await outcome(ctx, () => page.press('#contestant-name-inp', 'Enter'));
+    const pasted = await outcome(main.ctx, () => page.press('#contestant-name-inp', 'Enter'));
     assert.deepEqual(pasted.sent.map((m) => [m.name, m.args]), [
       ['call_save_contestant', `none${FS}1010${FS}Amy`], ['call_save_contestant', `none${FS}1010${FS}Bea`],
       ['fetch_contestants', ''], ['fetch_contestant_counts', '']]);
@@ -317,7 +295,7 @@ describe('input checks and record handling', () => {
     await page.click('#contestants-body tr:has(td:text-is("Amy")) td:nth-child(3)');
     assert.equal(await page.inputValue('#contestant-number-inp'), '1011');
     await page.fill('#contestant-name-inp', 'Cy, Di');
-    const multiple = await outcome(ctx, () => page.click('#save-contestant-btn'));
+    const multiple = await outcome(main.ctx, () => page.click('#save-contestant-btn'));
     assert.deepEqual(multiple, { alerts: ['Multiple names cannot be used for an update.'], sent: [] });
     assert.equal(await page.inputValue('#contestant-name-inp'), '');
     assert.equal(await page.inputValue('#contestant-number-inp'), 'none');
@@ -325,7 +303,7 @@ describe('input checks and record handling', () => {
   });
 
   test('a contestant row selects its own team when two teams read alike', async () => {
-    const { page } = ctx;
+    const { page } = main.ctx;
     await nav(page, 'divisions');
     await saveDivision(page, 'A B', '3');
     await saveDivision(page, 'A', '3');
@@ -350,23 +328,23 @@ describe('input checks and record handling', () => {
   });
 
   test('classes: placing and cuts checks, warnings', async () => {
-    const { page } = ctx;
+    const { page } = main.ctx;
     await nav(page, 'class-types');
     await page.fill('#class-type-name-inp', '');
-    assert.deepEqual((await outcome(ctx, () => page.click('#save-class-type-btn'))).alerts, ['Enter a class type name.']);
+    assert.deepEqual((await outcome(main.ctx, () => page.click('#save-class-type-btn'))).alerts, ['Enter a class type name.']);
     await saveClassType(page, 'Cattle');
 
     await nav(page, 'classes');
     await page.fill('#class-name-inp', 'Heifers');
-    assert.deepEqual((await outcome(ctx, () => page.click('#save-class-btn'))).alerts, ['Select a class type.']);
+    assert.deepEqual((await outcome(main.ctx, () => page.click('#save-class-btn'))).alerts, ['Select a class type.']);
     await choose(page, '#classes-class-type-inp', 'Cattle');
     await page.fill('#class-name-inp', '');
-    assert.deepEqual((await outcome(ctx, () => page.click('#save-class-btn'))).alerts, ['Enter a class name.']);
+    assert.deepEqual((await outcome(main.ctx, () => page.click('#save-class-btn'))).alerts, ['Enter a class name.']);
 
     let n = 0;
     const attempt = async (placing, cuts) => {
       n += 1;
-      return outcome(ctx, () => saveClass(page, 'Cattle', `Class ${n}`, placing, cuts));
+      return outcome(main.ctx, () => saveClass(page, 'Cattle', `Class ${n}`, placing, cuts));
     };
     for (const placing of ['1123', '12345', '0']) {
       assert.deepEqual(await attempt(placing, '253'), { alerts: ['This is not a valid placing.'], sent: [] }, placing);
@@ -392,9 +370,9 @@ describe('input checks and record handling', () => {
   });
 
   test('placings: checks, resets and what is sent', async () => {
-    const { page } = ctx;
+    const { page } = main.ctx;
     await nav(page, 'placings');
-    const save = (fields) => outcome(ctx, () => typePlacing(page, fields));
+    const save = (fields) => outcome(main.ctx, () => typePlacing(page, fields));
 
     assert.deepEqual(await save({ classNo: '', contestant: '1011', placing: '1234' }),
       { alerts: ['Enter a class number.'], sent: [] });
@@ -429,17 +407,17 @@ describe('input checks and record handling', () => {
     assert.deepEqual(await Promise.all(['class', 'contestant', 'placing', 'reasons'].map((f) => page.inputValue(`#placing-${f}-inp`))),
       ['1', '1011', '0', '45']);
     await page.fill('#placing-placing-inp', '');
-    assert.deepEqual((await outcome(ctx, () => page.press('#placing-reasons-inp', 'Enter'))).alerts, ['Enter a placing.']);
+    assert.deepEqual((await outcome(main.ctx, () => page.press('#placing-reasons-inp', 'Enter'))).alerts, ['Enter a placing.']);
 
     await page.click('#placings-body tr:has(td:text-is("1011")) td:nth-child(1)');
-    const removed = await outcome(ctx, () => page.click('#delete-placing-btn'));
+    const removed = await outcome(main.ctx, () => page.click('#delete-placing-btn'));
     assert.deepEqual(removed.sent.map((m) => [m.name, m.args]), [['delete_placing', id], ['fetch_placings', ''], ['fetch_placing_counts', '']]);
     assert.equal(await page.inputValue('#placing-class-inp'), '', 'the full reset empties the class number');
     assert.equal(await page.evaluate(() => document.activeElement.id), 'placing-class-inp');
   });
 
   test('individual scores sort by numbers, with empty scores first', async () => {
-    const { page } = ctx;
+    const { page } = main.ctx;
     await nav(page, 'placings');
     await typePlacing(page, { classNo: '7', contestant: '1011', placing: '1234' }); // a class without cuts
     await typePlacing(page, { classNo: '2', contestant: '1011', placing: '2143' }); // scores 50, no reasons
@@ -454,7 +432,7 @@ describe('input checks and record handling', () => {
   });
 
   test('names holding markup are shown and copied back as typed', async () => {
-    const { page, dialogs } = ctx;
+    const { page, dialogs } = main.ctx;
     const name = '<img src=x onerror="alert(1)"> & <b>Co</b>';
     await nav(page, 'divisions');
     await saveDivision(page, name, '3');

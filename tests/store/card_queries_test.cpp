@@ -12,20 +12,10 @@
 #include "store/fields.h"
 #include "store/operations.h"
 #include "store/schema.h"
+#include "support/join_fields.h"
 
 namespace {
 const std::string SEP(1, FIELD_SEPARATOR);
-
-std::string body(std::initializer_list<std::string> fields) {
-  std::string text;
-  bool first = true;
-  for (const std::string& f : fields) {
-    if (!first) text += SEP;
-    text += f;
-    first = false;
-  }
-  return text;
-}
 
 void exec(const std::string& sql) {
   char* message = nullptr;
@@ -82,7 +72,7 @@ class CardQueries : public ::testing::Test {
 
 TEST(CardQueriesWithoutContest, AnyBodyAnswersNoContestOrFalse) {
   ASSERT_EQ(contest_db, nullptr);
-  for (const std::string& args : {std::string(), std::string("x"), body({"1011", "3", "2134"})}) {
+  for (const std::string& args : {std::string(), std::string("x"), join_fields({"1011", "3", "2134"})}) {
     EXPECT_EQ(fetch_card_names(args), NO_CONTEST_ERROR);
     EXPECT_EQ(fetch_card_names_and_placing(args), NO_CONTEST_ERROR);
     EXPECT_EQ(save_card_placing(args), "false");
@@ -91,80 +81,80 @@ TEST(CardQueriesWithoutContest, AnyBodyAnswersNoContestOrFalse) {
 }
 
 TEST_F(CardQueries, NamesAnswerEmptyFieldsForUnknownNumbers) {
-  EXPECT_EQ(fetch_card_names(body({"1011", "3"})), "Ann" + SEP + "Cows");
-  EXPECT_EQ(fetch_card_names(body({"1099", "3"})), SEP + "Cows");
-  EXPECT_EQ(fetch_card_names(body({"1011", "99"})), "Ann" + SEP);
-  EXPECT_EQ(fetch_card_names(body({"1099", "99"})), SEP);
+  EXPECT_EQ(fetch_card_names(join_fields({"1011", "3"})), "Ann" + SEP + "Cows");
+  EXPECT_EQ(fetch_card_names(join_fields({"1099", "3"})), SEP + "Cows");
+  EXPECT_EQ(fetch_card_names(join_fields({"1011", "99"})), "Ann" + SEP);
+  EXPECT_EQ(fetch_card_names(join_fields({"1099", "99"})), SEP);
   // Fields beyond the two are ignored.
-  EXPECT_EQ(fetch_card_names(body({"1012", "4", "junk"})), "Ben" + SEP + "Sheep");
+  EXPECT_EQ(fetch_card_names(join_fields({"1012", "4", "junk"})), "Ben" + SEP + "Sheep");
 }
 
 TEST_F(CardQueries, NamesAndPlacingEndWithTheStoredPlacing) {
-  EXPECT_EQ(fetch_card_names_and_placing(body({"1011", "3"})), "Ann" + SEP + "Cows" + SEP);
-  ASSERT_EQ(save_card_placing(body({"1011", "3", "2134"})), "true");
-  EXPECT_EQ(fetch_card_names_and_placing(body({"1011", "3"})), "Ann" + SEP + "Cows" + SEP + "2134");
-  EXPECT_EQ(fetch_card_names_and_placing(body({"1012", "3"})), "Ben" + SEP + "Cows" + SEP);
+  EXPECT_EQ(fetch_card_names_and_placing(join_fields({"1011", "3"})), "Ann" + SEP + "Cows" + SEP);
+  ASSERT_EQ(save_card_placing(join_fields({"1011", "3", "2134"})), "true");
+  EXPECT_EQ(fetch_card_names_and_placing(join_fields({"1011", "3"})), "Ann" + SEP + "Cows" + SEP + "2134");
+  EXPECT_EQ(fetch_card_names_and_placing(join_fields({"1012", "3"})), "Ben" + SEP + "Cows" + SEP);
 }
 
 TEST_F(CardQueries, PlacingIsStoredOnceAndNeverReplaced) {
-  EXPECT_EQ(save_card_placing(body({"1011", "3", "2134"})), "true");
+  EXPECT_EQ(save_card_placing(join_fields({"1011", "3", "2134"})), "true");
   EXPECT_EQ(placing_of(1011, 3), "2134");
   EXPECT_EQ(reasons_of(1011, 3), "NULL");
   EXPECT_NE(query("SELECT timestamp FROM placings"), "NULL");
 
-  EXPECT_EQ(save_card_placing(body({"1011", "3", "2134"})), "false");
-  EXPECT_EQ(save_card_placing(body({"1011", "3", "1234"})), "false");
+  EXPECT_EQ(save_card_placing(join_fields({"1011", "3", "2134"})), "false");
+  EXPECT_EQ(save_card_placing(join_fields({"1011", "3", "1234"})), "false");
   EXPECT_EQ(placing_of(1011, 3), "2134");
   EXPECT_EQ(query("SELECT COUNT(*) FROM placings"), "1");
 
   // No such class, no such contestant.
-  EXPECT_EQ(save_card_placing(body({"1011", "99", "2134"})), "false");
-  EXPECT_EQ(save_card_placing(body({"1099", "3", "2134"})), "false");
+  EXPECT_EQ(save_card_placing(join_fields({"1011", "99", "2134"})), "false");
+  EXPECT_EQ(save_card_placing(join_fields({"1099", "3", "2134"})), "false");
   EXPECT_EQ(query("SELECT COUNT(*) FROM placings"), "1");
 
   // A fourth field is ignored; 0 means no placing given and is kept.
-  EXPECT_EQ(save_card_placing(body({"1012", "3", "4321", "x"})), "true");
+  EXPECT_EQ(save_card_placing(join_fields({"1012", "3", "4321", "x"})), "true");
   EXPECT_EQ(placing_of(1012, 3), "4321");
-  EXPECT_EQ(save_card_placing(body({"1011", "4", "0"})), "true");
+  EXPECT_EQ(save_card_placing(join_fields({"1011", "4", "0"})), "true");
   EXPECT_EQ(placing_of(1011, 4), "0");
 }
 
 TEST_F(CardQueries, OnlyRealPlacingsAreStored) {
   for (const char* bad : {"5555", "1244", "12345", "123", "1235", "-1234", "4322", "2147483647"}) {
-    EXPECT_EQ(save_card_placing(body({"1011", "3", bad})), "false") << bad;
+    EXPECT_EQ(save_card_placing(join_fields({"1011", "3", bad})), "false") << bad;
   }
   EXPECT_EQ(query("SELECT COUNT(*) FROM placings"), "0");
 }
 
 TEST_F(CardQueries, ReasonsGoOnlyIntoAPlacingWithoutThem) {
-  EXPECT_EQ(save_card_reasons(body({"1011", "3", "40"})), "false");  // no placing yet
-  ASSERT_EQ(save_card_placing(body({"1011", "3", "2134"})), "true");
+  EXPECT_EQ(save_card_reasons(join_fields({"1011", "3", "40"})), "false");  // no placing yet
+  ASSERT_EQ(save_card_placing(join_fields({"1011", "3", "2134"})), "true");
   exec("UPDATE placings SET timestamp = '2000-01-01 00:00:00'");
 
-  EXPECT_EQ(save_card_reasons(body({"1011", "3", "40"})), "true");
+  EXPECT_EQ(save_card_reasons(join_fields({"1011", "3", "40"})), "true");
   EXPECT_EQ(reasons_of(1011, 3), "40");
   // The renewed timestamp is what makes the next rescoring pass recompute the total.
   EXPECT_NE(query("SELECT timestamp FROM placings"), "2000-01-01 00:00:00");
 
-  EXPECT_EQ(save_card_reasons(body({"1011", "3", "12"})), "false");
+  EXPECT_EQ(save_card_reasons(join_fields({"1011", "3", "12"})), "false");
   EXPECT_EQ(reasons_of(1011, 3), "40");
 
   // A score given on the main page first is not overwritten by a card.
-  ASSERT_EQ(save_card_placing(body({"1012", "3", "1234"})), "true");
+  ASSERT_EQ(save_card_placing(join_fields({"1012", "3", "1234"})), "true");
   exec("UPDATE placings SET reasons_score = 33 WHERE contestant_no = 1012");
-  EXPECT_EQ(save_card_reasons(body({"1012", "3", "45"})), "false");
+  EXPECT_EQ(save_card_reasons(join_fields({"1012", "3", "45"})), "false");
   EXPECT_EQ(reasons_of(1012, 3), "33");
 }
 
 TEST_F(CardQueries, OnlyScoresFromZeroToFiftyAreStored) {
-  ASSERT_EQ(save_card_placing(body({"1011", "3", "2134"})), "true");
-  ASSERT_EQ(save_card_placing(body({"1011", "4", "2134"})), "true");
+  ASSERT_EQ(save_card_placing(join_fields({"1011", "3", "2134"})), "true");
+  ASSERT_EQ(save_card_placing(join_fields({"1011", "4", "2134"})), "true");
   for (const char* bad : {"51", "-1", "500", "2147483647"}) {
-    EXPECT_EQ(save_card_reasons(body({"1011", "3", bad})), "false") << bad;
+    EXPECT_EQ(save_card_reasons(join_fields({"1011", "3", bad})), "false") << bad;
   }
   EXPECT_EQ(reasons_of(1011, 3), "NULL");
-  EXPECT_EQ(save_card_reasons(body({"1011", "3", "0"})), "true");
-  EXPECT_EQ(save_card_reasons(body({"1011", "4", "50"})), "true");
+  EXPECT_EQ(save_card_reasons(join_fields({"1011", "3", "0"})), "true");
+  EXPECT_EQ(save_card_reasons(join_fields({"1011", "4", "50"})), "true");
   EXPECT_EQ(reasons_of(1011, 3), "0");
   EXPECT_EQ(reasons_of(1011, 4), "50");
 }
@@ -176,32 +166,33 @@ TEST_F(CardQueries, MalformedBodiesAnswerFixedTextsAndStoreNothing) {
     EXPECT_EQ(run_payload("fetch_card_names:" + args), MISSING_FIELD_ERROR) << args;
     EXPECT_EQ(run_payload("fetch_card_names_and_placing:" + args), MISSING_FIELD_ERROR) << args;
   }
-  for (const std::string& args : {std::string(), std::string("1011"), body({"1011", "3"})}) {
+  for (const std::string& args : {std::string(), std::string("1011"), join_fields({"1011", "3"})}) {
     EXPECT_EQ(run_payload("save_card_placing:" + args), MISSING_FIELD_ERROR) << args;
     EXPECT_EQ(run_payload("save_card_reasons:" + args), MISSING_FIELD_ERROR) << args;
   }
   // The trailing empty field is dropped by the splitting, so these are short bodies too.
-  EXPECT_EQ(run_payload("fetch_card_names:" + body({"1011", ""})), MISSING_FIELD_ERROR);
-  EXPECT_EQ(run_payload("save_card_placing:" + body({"1011", "3", ""})), MISSING_FIELD_ERROR);
+  EXPECT_EQ(run_payload("fetch_card_names:" + join_fields({"1011", ""})), MISSING_FIELD_ERROR);
+  EXPECT_EQ(run_payload("save_card_placing:" + join_fields({"1011", "3", ""})), MISSING_FIELD_ERROR);
   EXPECT_EQ(run_payload("save_card_placing:1011"), MISSING_FIELD_ERROR);
 
-  const std::string not_numbers[] = {body({"x", "3", "1234"}), body({"1011", "", "1234"}),
-                                     body({"99999999999", "3", "1234"}), body({"1011", "3", "abc"}),
-                                     body({"1011", "3", "99999999999"})};
+  const std::string not_numbers[] = {join_fields({"x", "3", "1234"}), join_fields({"1011", "", "1234"}),
+                                     join_fields({"99999999999", "3", "1234"}),
+                                     join_fields({"1011", "3", "abc"}),
+                                     join_fields({"1011", "3", "99999999999"})};
   for (const std::string& args : not_numbers) {
     EXPECT_EQ(run_payload("save_card_placing:" + args), INVALID_NUMBER_ERROR) << args;
     EXPECT_EQ(run_payload("save_card_reasons:" + args), INVALID_NUMBER_ERROR) << args;
   }
-  EXPECT_EQ(run_payload("fetch_card_names:" + body({"x", "3"})), INVALID_NUMBER_ERROR);
-  EXPECT_EQ(run_payload("fetch_card_names_and_placing:" + body({"1011", "-"})), INVALID_NUMBER_ERROR);
+  EXPECT_EQ(run_payload("fetch_card_names:" + join_fields({"x", "3"})), INVALID_NUMBER_ERROR);
+  EXPECT_EQ(run_payload("fetch_card_names_and_placing:" + join_fields({"1011", "-"})), INVALID_NUMBER_ERROR);
   EXPECT_EQ(query("SELECT COUNT(*) FROM placings"), "0");
 }
 
 TEST_F(CardQueries, AFileWithoutContestTablesNeverShowsSqliteMessages) {
   exec("DROP TABLE placings;");
   initialize_functions();
-  EXPECT_EQ(run_payload("fetch_card_names_and_placing:" + body({"1011", "3"})), DATABASE_PROBLEM_ERROR);
-  EXPECT_EQ(run_payload("save_card_placing:" + body({"1011", "3", "1234"})), DATABASE_PROBLEM_ERROR);
-  EXPECT_EQ(run_payload("save_card_reasons:" + body({"1011", "3", "12"})), DATABASE_PROBLEM_ERROR);
+  EXPECT_EQ(run_payload("fetch_card_names_and_placing:" + join_fields({"1011", "3"})), DATABASE_PROBLEM_ERROR);
+  EXPECT_EQ(run_payload("save_card_placing:" + join_fields({"1011", "3", "1234"})), DATABASE_PROBLEM_ERROR);
+  EXPECT_EQ(run_payload("save_card_reasons:" + join_fields({"1011", "3", "12"})), DATABASE_PROBLEM_ERROR);
 }
 }  // namespace

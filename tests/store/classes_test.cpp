@@ -19,31 +19,32 @@ class Classes : public StoreTest {
 TEST_F(Classes, SaveFetchDeleteThroughTheWorker) {
   const auto results = run_on_worker({
       {"fetch_classes", ""},
-      {"save_class", join({"none", "1", "Heifers", "1234", "123"})},
-      {"save_class", join({"none", "2", "Gilts", "", ""})},  // four fields: both NULL
+      {"save_class", join_fields({"none", "1", "Heifers", "1234", "123"})},
+      {"save_class", join_fields({"none", "2", "Gilts", "", ""})},  // four fields: both NULL
       {"fetch_classes", ""},
       {"delete_class", "1"},
       {"fetch_classes", ""},
   });
   EXPECT_EQ(results, (std::vector<std::string>{
-                         "", "", "", join({"1", "Cattle", "Heifers", "1234", "123", "2", "Swine", "Gilts", "", ""}),
-                         "", join({"2", "Swine", "Gilts", "", ""})}));
+                         "", "", "",
+                         join_fields({"1", "Cattle", "Heifers", "1234", "123", "2", "Swine", "Gilts", "", ""}),
+                         "", join_fields({"2", "Swine", "Gilts", "", ""})}));
 }
 
 TEST_F(Classes, PlacingAndCutsAreStoredTogetherOrRefused) {
   expect_ok("save_class", {"none", "1", "Heifers", "1234", "123"});
   age_stamps();
   const Commands refused_pairs = {
-      {"save_class", join({"none", "1", "Steers", "4321"})},               // placing, no cuts
-      {"save_class", join({"1", "1", "Heifers", "4321"})},                 // nor on an update
-      {"save_class", join({"1", "1", "Heifers", "4321", "111", "extra"})},  // six fields drop both
+      {"save_class", join_fields({"none", "1", "Steers", "4321"})},               // placing, no cuts
+      {"save_class", join_fields({"1", "1", "Heifers", "4321"})},                 // nor on an update
+      {"save_class", join_fields({"1", "1", "Heifers", "4321", "111", "extra"})},  // six fields drop both
   };
   expect_refused(refused_pairs, PLACING_WITHOUT_CUTS);
-  expect_refused({{"save_class", join({"1", "1", "Heifers", "", "123"})}}, INVALID_NUMBER_ERROR);
+  expect_refused({{"save_class", join_fields({"1", "1", "Heifers", "", "123"})}}, INVALID_NUMBER_ERROR);
   expect_ok("save_class", {"1", "2", "Heifers", "", ""});  // both empty clear both
-  EXPECT_EQ(call("fetch_classes"), join({"1", "Swine", "Heifers", "", ""}));
+  EXPECT_EQ(call("fetch_classes"), join_fields({"1", "Swine", "Heifers", "", ""}));
   expect_ok("save_class", {"none", "1", "Odd", "7", "0"});  // digits are the page's to check
-  EXPECT_EQ(query("SELECT placing, cuts FROM classes WHERE id = 2;"), join({"7", "0"}));
+  EXPECT_EQ(query("SELECT placing, cuts FROM classes WHERE id = 2;"), join_fields({"7", "0"}));
 }
 
 TEST_F(Classes, EverySaveStampsTheClassAndARefusalDoesNot) {
@@ -51,11 +52,11 @@ TEST_F(Classes, EverySaveStampsTheClassAndARefusalDoesNot) {
   expect_ok("save_class", {"none", "1", "Steers", "1234", "123"});
   age_stamps();
   expect_refused({
-      {"save_class", join({"2", "1", "Heifers", "1234", "123"})},  // name in use
-      {"save_class", join({"none", "9", "Bulls", "1234", "123"})},  // no such class type
+      {"save_class", join_fields({"2", "1", "Heifers", "1234", "123"})},  // name in use
+      {"save_class", join_fields({"none", "9", "Bulls", "1234", "123"})},  // no such class type
   });
   expect_ok("save_class", {"1", "1", "Heifers 2", "1234", "123"});  // a rename alone stamps
-  EXPECT_EQ(query("SELECT " + STAMPED_NOW + " FROM classes ORDER BY id;"), join({"1", "0"}));
+  EXPECT_EQ(query("SELECT " + STAMPED_NOW + " FROM classes ORDER BY id;"), join_fields({"1", "0"}));
   expect_ok("save_class", {"9", "1", "Nobody", "1234", "123"});  // no such id: nothing changes
   EXPECT_EQ(query("SELECT COUNT(*) FROM classes;"), "2");
 }

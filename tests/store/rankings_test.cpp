@@ -86,18 +86,17 @@ class RankingsTest : public ContestTest {
 // enters it, then ranked: every rank, score and name of both results.
 TEST(RankingsOfAContest, IndividualAndTeamRankings) {
   TempHome home;
-  using store_fixture::join;
   store_fixture::Commands commands = {
       {"create_contest", "Example"},
-      {"save_division", join({"none", "Junior", "3"})},
-      {"save_team", join({"none", "1000", "Team", "Alpha", "Coach A"})},
-      {"save_team", join({"none", "1000", "Team", "Beta", ""})},
-      {"save_team", join({"none", "1000", "Team", "Gamma", ""})},
-      {"save_team", join({"none", "1000", "Group", "Solo", ""})},
-      {"save_class_type", join({"none", "Cattle"})},
-      {"save_class_type", join({"none", "Swine"})},
-      {"save_class", join({"none", "1", "Heifers", "1234", "253"})},
-      {"save_class", join({"none", "2", "Gilts", "1234", "213"})},
+      {"save_division", join_fields({"none", "Junior", "3"})},
+      {"save_team", join_fields({"none", "1000", "Team", "Alpha", "Coach A"})},
+      {"save_team", join_fields({"none", "1000", "Team", "Beta", ""})},
+      {"save_team", join_fields({"none", "1000", "Team", "Gamma", ""})},
+      {"save_team", join_fields({"none", "1000", "Group", "Solo", ""})},
+      {"save_class_type", join_fields({"none", "Cattle"})},
+      {"save_class_type", join_fields({"none", "Swine"})},
+      {"save_class", join_fields({"none", "1", "Heifers", "1234", "253"})},
+      {"save_class", join_fields({"none", "2", "Gilts", "1234", "213"})},
   };
   const struct {
     const char* team;
@@ -118,10 +117,10 @@ TEST(RankingsOfAContest, IndividualAndTeamRankings) {
       {"1030", "Ivy", "1032", "1234", "49", "1234"},  // 50 + 49, 50
       {"1040", "Jo", "1041", "1234", "", "1234"},     // 50, 50
   };
-  for (const auto& e : entries) commands.push_back({"call_save_contestant", join({"none", e.team, e.name})});
+  for (const auto& e : entries) commands.push_back({"call_save_contestant", join_fields({"none", e.team, e.name})});
   for (const auto& e : entries) {
-    commands.push_back({"save_placing", join({"none", "1", e.number, e.heifers, e.reasons})});
-    commands.push_back({"save_placing", join({"none", "2", e.number, e.gilts, ""})});
+    commands.push_back({"save_placing", join_fields({"none", "1", e.number, e.heifers, e.reasons})});
+    commands.push_back({"save_placing", join_fields({"none", "2", e.number, e.gilts, ""})});
   }
   commands.push_back({"fetch_indiv_rankings", ""});
   commands.push_back({"fetch_team_rankings", ""});

@@ -17,6 +17,7 @@
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
+#include "support/join_fields.h"
 #include "support/temp_home.h"
 #include "store/database.h"
 #include "store/failures.h"
@@ -24,18 +25,6 @@
 #include "store/patterns.h"
 
 namespace store_fixture {
-
-// Fields joined by the separator, as the main page sends them.
-inline std::string join(std::initializer_list<std::string> fields) {
-  std::string text;
-  bool first = true;
-  for (const std::string& f : fields) {
-    if (!first) text += FIELD_SEPARATOR;
-    text += f;
-    first = false;
-  }
-  return text;
-}
 
 // One payload (name:args) through the function table, as the worker runs it.
 inline std::string call(const std::string& name, const std::string& args = std::string()) {
@@ -123,7 +112,7 @@ class StoreTest : public ::testing::Test {
 
   // Saves that every test expects to succeed.
   static void expect_ok(const std::string& name, std::initializer_list<std::string> fields) {
-    ASSERT_EQ(call(name, join(fields)), "") << name << " " << join(fields);
+    ASSERT_EQ(call(name, join_fields(fields)), "") << name << " " << join_fields(fields);
   }
 
   // Each command answers `expected` and leaves the whole database as it was.

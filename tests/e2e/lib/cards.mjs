@@ -1,22 +1,11 @@
 // Pieces of the card page tests: the bridge harness with its card server on a loopback
-// port, a contest set up through the page-host protocol, and Debian's chromium.
-import { execFileSync, spawn } from 'node:child_process';
-import { mkdirSync, mkdtempSync, rmSync } from 'node:fs';
+// port, and a contest set up through the page-host protocol.
+import { execFileSync } from 'node:child_process';
 import net from 'node:net';
-import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { chromium } from 'playwright-core';
+import { FIELD_SEPARATOR, directRequest, makeHome, startHarness } from './harness.mjs';
 
-export const FIELD_SEPARATOR = '\u001F';
 const NOT_AVAILABLE = 'ERROR:This operation is not available yet.';
-
-export function launchBrowser() {
-  return chromium.launch({
-    executablePath: '/usr/lib/chromium/chromium',
-    args: ['--disable-gpu', '--disable-background-networking', '--disable-component-update',
-      '--disable-sync', '--no-first-run'],
-  });
-}
 
 function freePort() {
   return new Promise((resolve, reject) => {
@@ -32,30 +21,11 @@ function freePort() {
 // Starts the harness under a temporary HOME with the card server on a free loopback port.
 // call(name, ...fields) sends one request and resolves with its reply's result text.
 export async function startCardHarness() {
-  const harness = process.env.BRIDGE_HARNESS;
-  if (!harness) throw new Error('BRIDGE_HARNESS is not set (run through ctest)');
-  const home = mkdtempSync(path.join(tmpdir(), 'tallywell-cards-'));
-  mkdirSync(path.join(home, 'Desktop'));
+  if (!process.env.BRIDGE_HARNESS) throw new Error('BRIDGE_HARNESS is not set (run through ctest)');
+  const home = makeHome();
   const port = await freePort();
-  const child = spawn(harness, [], {
-    env: { ...process.env, HOME: home, TALLYWELL_CARD_PORT: String(port) },
-    stdio: ['pipe', 'pipe', 'inherit'],
-  });
-  const exited = new Promise((resolve) => child.on('exit', resolve));
-  const waiting = new Map();
-  let nextId = 1;
-  let buffered = Buffer.alloc(0);
-  child.stdout.on('data', (chunk) => {
-    buffered = Buffer.concat([buffered, chunk]);
-    let end;
-    while ((end = buffered.indexOf(0)) >= 0) {
-      const reply = buffered.subarray(0, end).toString('utf8');
-      buffered = buffered.subarray(end + 1);
-      const colon = reply.indexOf(':');
-      const id = reply.slice(0, colon);
-      waiting.get(id)?.(reply.slice(colon + 1));
-      waiting.delete(id);
-    }
+  const harness = startHarness({
+    home: home.home, env: { TALLYWELL_CARD_PORT: String(port) }, killAfterMs: 20000,
   });
 
   const baseUrl = `http://127.0.0.1:${port}`;
@@ -69,22 +39,12 @@ export async function startCardHarness() {
   }
 
   return {
-    home,
+    home: home.home,
     baseUrl,
-    call(name, ...fields) {
-      const id = String(nextId++);
-      const answer = new Promise((resolve) => waiting.set(id, resolve));
-      child.stdin.write(Buffer.from(`${id}:${name}:${fields.join(FIELD_SEPARATOR)}\0`, 'utf8'));
-      return answer;
-    },
+    call: (name, ...fields) => directRequest(harness, name, fields.join(FIELD_SEPARATOR)),
     async stop() {
-      if (child.exitCode === null) {
-        child.stdin.end();
-        const timer = setTimeout(() => child.kill('SIGKILL'), 20000);
-        await exited;
-        clearTimeout(timer);
-      }
-      rmSync(home, { recursive: true, force: true });
+      await harness.stop();
+      home.remove();
     },
   };
 }

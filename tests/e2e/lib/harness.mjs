@@ -42,8 +42,9 @@ export function makeHome() {
 }
 
 // Starts the harness. env is added to the process environment (HOME, TALLYWELL_OPEN_PATH,
-// TALLYWELL_CARD_PORT...). onReply(text) is called for every reply, in order.
-export function startHarness({ home, env = {} } = {}) {
+// TALLYWELL_CARD_PORT...). onReply(text) is called for every reply, in order. stop() ends
+// its input and kills it if it has not exited killAfterMs later.
+export function startHarness({ home, env = {}, killAfterMs = 5000 } = {}) {
   const child = spawn(harnessPath(), [], {
     env: { ...process.env, ...(home ? { HOME: home } : {}), ...env },
     stdio: ['pipe', 'pipe', 'inherit'],
@@ -69,7 +70,7 @@ export function startHarness({ home, env = {} } = {}) {
     async stop() {
       if (child.exitCode === null) {
         child.stdin.end();
-        const timer = setTimeout(() => child.kill('SIGKILL'), 5000);
+        const timer = setTimeout(() => child.kill('SIGKILL'), killAfterMs);
         await exited;
         clearTimeout(timer);
       }

@@ -1,10 +1,31 @@
 // Helpers for driving the main page as a user would.
-import { FIELD_SEPARATOR, mainPageText, openPage } from './harness.mjs';
+import { after, before } from 'node:test';
+import { FIELD_SEPARATOR, mainPageText, makeHome, openPage, startHarness } from './harness.mjs';
 
 export const FS = FIELD_SEPARATOR;
 
 export function openMainPage(browser, options = {}) {
   return openPage(browser, { html: mainPageText(), ...options });
+}
+
+// Registers hooks in the calling describe: before its tests, a temporary HOME, a harness
+// under it and the main page on that harness (in the browser getBrowser() gives); after
+// them, the page closed, the harness stopped and the HOME removed. Returns the holder of
+// home, harness and ctx; a test may put a new harness and ctx in it, and those are the
+// ones closed.
+export function mainPageOnHarness(getBrowser) {
+  const held = {};
+  before(async () => {
+    held.home = makeHome();
+    held.harness = startHarness({ home: held.home.home });
+    held.ctx = await openMainPage(getBrowser(), { host: held.harness });
+  });
+  after(async () => {
+    await held.ctx.context.close();
+    await held.harness.stop();
+    held.home.remove();
+  });
+  return held;
 }
 
 // Waits until no request of the page is waiting for its reply. A handler sends its first
