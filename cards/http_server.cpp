@@ -25,13 +25,13 @@ constexpr std::size_t CARD_PAYLOAD_LIMIT = 64 * 1024;
 // The card pages make a few requests per phone; this library's default would close a
 // connection after 5.
 constexpr std::size_t KEEP_ALIVE_MAX_REQUESTS = 100;
-// Seconds an idle kept-alive connection may wait for its next request. Such a connection
-// holds one of the pool's 8 threads all that time, and phone browsers keep theirs open
-// after every answer: with the library's 5 s, 300 phones submitting at once waited up to
-// 185 s. With 0 the library still serves a request that follows within about 10 ms on the
-// same connection, then closes it; a phone's next request, seconds later, simply opens a
-// new one.
-constexpr time_t KEEP_ALIVE_IDLE_SECONDS = 0;
+// Seconds a connection may wait for its next request, and, in this library, also for its
+// first one: with 0 a request whose bytes came more than about 10 ms after the connection
+// was accepted was dropped unread. An idle kept-alive connection holds a pool thread all
+// that time, and phone browsers keep theirs open after every answer, so the pool is made
+// large enough for a room of phones submitting at the same moment.
+constexpr time_t KEEP_ALIVE_IDLE_SECONDS = 1;
+constexpr std::size_t POOL_THREADS = 512;
 constexpr time_t READ_TIMEOUT_SECONDS = 5;
 constexpr time_t WRITE_TIMEOUT_SECONDS = 5;
 
@@ -69,6 +69,7 @@ void configure(httplib::Server& s) {
   s.set_tcp_nodelay(true);
   s.set_payload_max_length(CARD_PAYLOAD_LIMIT);
   s.set_socket_options(set_socket_options);
+  s.new_task_queue = [] { return new httplib::ThreadPool(POOL_THREADS); };
 
   s.Get("/placing", [](const httplib::Request&, httplib::Response& res) { serve_page(placing_card_page, res); });
   s.Get("/reasons", [](const httplib::Request&, httplib::Response& res) { serve_page(reasons_card_page, res); });

@@ -112,7 +112,7 @@ TEST_F(CardApi, AnIdStillPendingIsNeverReused) {
 TEST_F(CardApi, AFailureInTheHandlerAnswersInternalServerError) {
   queue_card_command = [](CommandItem) { throw std::runtime_error("queue refused"); };
   const auto answer = post("/api/save_card_placing", join_fields({"1011", "3", "1234"}));
-  ASSERT_TRUE(answer);
+  ASSERT_TRUE(answer) << httplib::to_string(answer.error());
   EXPECT_EQ(answer->status, 500);
   EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json");
   EXPECT_EQ(answer->body, R"({"error":"Internal server error"})");
