@@ -96,6 +96,27 @@ TEST_F(CardServerRoutes, AnOversizedBodyIsRefusedAndTheServerGoesOn) {
   EXPECT_EQ(runs, 1);
 }
 
+// A phone on a slow network may send its request a while after the connection is made; the
+// server must wait for it rather than drop the connection unread.
+TEST_F(CardServerRoutes, ARequestSentWellAfterItsConnectionIsStillAnswered) {
+  const int sock = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const std::string request = "GET /health HTTP/1.1\r\nHost: phone\r\nConnection: close\r\n\r\n";
+  ASSERT_EQ(send(sock, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+  std::string answer;
+  char buffer[512];
+  for (ssize_t n; (n = recv(sock, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, static_cast<std::size_t>(n));
+  close(sock);
+  EXPECT_EQ(answer.rfind("HTTP/1.1 200", 0), 0u) << answer;
+  EXPECT_NE(answer.find(R"({"status":"ok"})"), std::string::npos);
+}
+
 TEST_F(CardServerRoutes, AConnectionIsKeptForAHundredRequests) {
   auto c = client();
   c.set_keep_alive(true);
