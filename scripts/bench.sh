@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (bench/, optimised, in build-bench/) and runs every one of them.
-# Arguments go to each benchmark, e.g. --benchmark_filter=Rankings.
+# Builds the benchmarks (bench/, optimised, in build-bench/) and runs every one of them:
+# the native ones, then the main page's table timings in headless Chromium.
+# Arguments go to each native benchmark, e.g. --benchmark_filter=Rankings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTALLYWELL_BENCH=ON -DTALLYWELL_TESTS=OFF >/dev/null
-cmake --build build-bench -j"$(nproc)"
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTALLYWELL_BENCH=ON -DTALLYWELL_TESTS=ON >/dev/null
+cmake --build build-bench -j"$(nproc)" --target make_contest bridge_harness scoring_bench card_server_bench
 for bench in build-bench/bench/*_bench; do
   echo "== ${bench##*/}"
   "$bench" "$@"
 done
+echo "== page_tables"
+MAKE_CONTEST=build-bench/bench/make_contest BRIDGE_HARNESS=build-bench/tests/bridge_harness \
+  node bench/page_tables.mjs
