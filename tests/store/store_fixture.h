@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +26,9 @@
 #include "store/patterns.h"
 
 namespace store_fixture {
+
+// (operation name, argument text) pairs.
+using Commands = std::vector<std::pair<std::string, std::string>>;
 
 // One payload (name:args) through the function table, as the worker runs it.
 inline std::string call(const std::string& name, const std::string& args = std::string()) {
@@ -49,7 +53,7 @@ inline bool collect_reply(std::string* reply) {
 
 // Runs (name, args) commands on a real worker thread through the queue and answers the
 // results in order, stripped of their ids. The worker is stopped and joined before return.
-inline std::vector<std::string> run_on_worker(const std::vector<std::pair<std::string, std::string>>& commands) {
+inline std::vector<std::string> run_on_worker(const Commands& commands) {
   if (function_table.empty()) initialize_functions();
   {
     std::lock_guard<std::mutex> lock(replies_mutex);
@@ -63,7 +67,9 @@ inline std::vector<std::string> run_on_worker(const std::vector<std::pair<std::s
   std::vector<std::string> results;
   {
     std::unique_lock<std::mutex> lock(replies_mutex);
-    replies_cv.wait(lock, [&] { return replies.size() >= commands.size(); });
+    const bool all_answered = replies_cv.wait_for(lock, std::chrono::seconds(30),
+                                                  [&] { return replies.size() >= commands.size(); });
+    EXPECT_TRUE(all_answered) << replies.size() << " of " << commands.size() << " commands answered";
     for (std::size_t i = 0; i < replies.size(); ++i) {
       const std::string prefix = std::to_string(i) + ":";
       EXPECT_EQ(replies[i].rfind(prefix, 0), 0u) << "reply out of order: " << replies[i];
@@ -96,8 +102,6 @@ inline std::string database_snapshot() {
     all += std::string(table) + ":" + query(std::string("SELECT * FROM ") + table + " ORDER BY id;") + "\n";
   return all;
 }
-
-using Commands = std::vector<std::pair<std::string, std::string>>;
 
 // Each test gets a new contest in its own temporary Desktop.
 class StoreTest : public ::testing::Test {
