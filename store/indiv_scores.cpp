@@ -1,5 +1,19 @@
-// Not built yet: each answers that the operation is not available.
-#include "store/failures.h"
+// Individual scores: every placing with its contestant, class and three scores.
 #include "store/operations.h"
+#include "store/patterns.h"
+#include "store/scoring.h"
 
-std::string fetch_indiv_scores(const std::string&) { return NOT_AVAILABLE_ERROR; }
+namespace {
+const char* const INDIV_SCORES_SQL = R"SQL(
+SELECT contestants.name, placings.contestant_no, classes.name, placings.class_id,
+       placings.placing, placings.placing_score, placings.reasons_score, placings.total_score
+FROM placings
+JOIN contestants ON contestants.number = placings.contestant_no
+JOIN classes ON classes.id = placings.class_id
+ORDER BY contestants.name, placings.class_id)SQL";
+}  // namespace
+
+std::string fetch_indiv_scores(const std::string&) {
+  rescore_placings();
+  return run_fetch(INDIV_SCORES_SQL);
+}

@@ -47,14 +47,30 @@ std::string step_result(Statement& statement) {
   return statement.step() == SQLITE_DONE ? std::string() : CONSISTENCY_ERROR;
 }
 
+std::string step_changed_result(Statement& statement) {
+  return statement.step() == SQLITE_DONE && statement.changes > 0 ? std::string() : CONSISTENCY_ERROR;
+}
+
+Statement prepare_bound(const BoundStatement& bound, const FieldList& fields, std::size_t full_count) {
+  Statement statement = prepare_statement(bound.sql);
+  bind_fields(statement, fields, bound.params, full_count);
+  return statement;
+}
+
+std::string run_statement(const BoundStatement& bound, const FieldList& fields, std::size_t full_count) {
+  Statement statement = prepare_bound(bound, fields, full_count);
+  return step_result(statement);
+}
+
 std::string run_save(const std::string& args, std::size_t full_count, const BoundStatement& insert,
                      const BoundStatement& update) {
-  const FieldList fields = split_fields(args);
+  return run_save(split_fields(args), full_count, insert, update);
+}
+
+std::string run_save(const FieldList& fields, std::size_t full_count, const BoundStatement& insert,
+                     const BoundStatement& update) {
   require_fields(fields, 1);
-  const BoundStatement& chosen = is_new_key(fields[0]) ? insert : update;
-  Statement statement = prepare_statement(chosen.sql);
-  bind_fields(statement, fields, chosen.params, full_count);
-  return step_result(statement);
+  return run_statement(is_new_key(fields[0]) ? insert : update, fields, full_count);
 }
 
 std::string run_delete(const std::string& key, const char* sql) {
@@ -65,12 +81,19 @@ std::string run_delete(const std::string& key, const char* sql) {
 }
 
 std::string collect_rows(Statement& statement) {
+  return collect_rows(statement, sqlite3_column_count(statement.stmt));
+}
+
+std::string collect_rows(Statement& statement, int columns) {
+  // A separator goes between every two fields, also after a first row whose only field is
+  // empty; otherwise a one-column list would lose that row.
   std::string result;
-  const int columns = sqlite3_column_count(statement.stmt);
+  bool first_field = true;
   int rc;
   while ((rc = statement.step()) == SQLITE_ROW) {
     for (int c = 0; c < columns; ++c) {
-      if (!result.empty() || c > 0) result += FIELD_SEPARATOR;
+      if (!first_field) result += FIELD_SEPARATOR;
+      first_field = false;
       result += column_text(statement, c);
     }
   }

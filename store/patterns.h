@@ -36,8 +36,22 @@ void bind_fields(Statement& statement, const FieldList& fields, const std::vecto
 // The empty text when the step finished, else the consistency error.
 std::string step_result(Statement& statement);
 
+// As step_result, but a finished step that changed no row is refused too: for updates
+// that must find their row to mean anything.
+std::string step_changed_result(Statement& statement);
+
+// Prepares the statement, then binds the fields to it (see bind_fields), ready to step.
+Statement prepare_bound(const BoundStatement& bound, const FieldList& fields, std::size_t full_count);
+
+// Prepares, binds and steps one statement: the empty text when it finished, else the
+// consistency error.
+std::string run_statement(const BoundStatement& bound, const FieldList& fields, std::size_t full_count);
+
 // Key "none" runs the insert; any other key runs the update (whose params end with the key).
 std::string run_save(const std::string& args, std::size_t full_count, const BoundStatement& insert,
+                     const BoundStatement& update);
+// The same over fields already split, for a save that looks at them first.
+std::string run_save(const FieldList& fields, std::size_t full_count, const BoundStatement& insert,
                      const BoundStatement& update);
 
 // The whole argument is the key; "none" answers the empty text without touching the database.
@@ -46,6 +60,10 @@ std::string run_delete(const std::string& key, const char* sql);
 // Reads every row of a prepared (and bound) statement, flattened with the separator. A step
 // that fails part-way answers the database-problem error rather than a truncated list.
 std::string collect_rows(Statement& statement);
+
+// The same for the first column_count columns only; later columns may serve the ORDER BY of
+// a compound SELECT, whose terms must be result columns.
+std::string collect_rows(Statement& statement, int column_count);
 
 // Reads the one row a query always yields, its columns joined by the separator; no row or a
 // failed step answers the database-problem error.
