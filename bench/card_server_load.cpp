@@ -30,6 +30,8 @@
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
+#include "shell/contest_dialog.h"
+#include "store/operations.h"
 #include "store/database.h"
 #include "store/fields.h"
 
@@ -37,6 +39,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int CLASSES = 10;
+
+std::string contest_path;
 
 struct LoadSetup;
 LoadSetup* make_setup_instance();
@@ -94,10 +98,12 @@ LoadSetup* make_setup() {
   shape.teams_per_division = 50;
   shape.contestants_per_team = 8;
   shape.classes = CLASSES;
-  const std::string path = (setup->folder / "contest.db").string();
-  write_contest(path, shape);
-  if (!open_database(path)) std::exit(1);
-  exec_sql("PRAGMA foreign_keys = ON; DELETE FROM placings;");
+  contest_path = (setup->folder / "contest.db").string();
+  write_contest(contest_path, shape);
+  // Opened as the official opens it, with the connection settings that brings.
+  contest_dialog_layer = [] { return contest_path; };
+  if (open_contest("") != "Benchmark") std::exit(1);
+  exec_sql("DELETE FROM placings;");
   sqlite3_stmt* stmt = nullptr;
   sqlite3_prepare_v2(contest_db, "SELECT number FROM contestants ORDER BY number", -1, &stmt, nullptr);
   while (sqlite3_step(stmt) == SQLITE_ROW)
