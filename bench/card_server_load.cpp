@@ -22,20 +22,23 @@
 #include <thread>
 #include <vector>
 
+#include "bench/contest_generator.h"
 #include "cards/http_server.h"
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
+#include "shell/contest_dialog.h"
+#include "store/operations.h"
 #include "store/database.h"
 #include "store/fields.h"
-#include "store/schema.h"
 #include "tests/support/loopback_port.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
 
-constexpr int CONTESTANTS = 2000;
 constexpr int CLASSES = 10;
+
+std::string contest_path;
 
 struct LoadSetup;
 LoadSetup* make_setup_instance();
@@ -64,27 +67,6 @@ long long count_sql(const std::string& sql) {
   return value;
 }
 
-// Three divisions of groups of nine; the schema's triggers number everything.
-void write_contest() {
-  std::string sql = schema_sql + "BEGIN;INSERT INTO contest (name, scored_at) VALUES ('Load', '2020-01-01 00:00:00');";
-  int contestants = 0;
-  for (int division = 1; division <= 3; ++division) {
-    sql += "INSERT INTO divisions (name) VALUES ('Division " + std::to_string(division) + "');";
-    for (int team = 1; team <= 75 && contestants < CONTESTANTS; ++team) {
-      const int team_number = division * 1000 + team * 10;
-      sql += "INSERT INTO teams (division_no, type, name) VALUES (" + std::to_string(division * 1000) +
-             ", 'Group', 'Team " + std::to_string(team) + "');";
-      for (int member = 1; member <= 9 && contestants < CONTESTANTS; ++member, ++contestants)
-        sql += "INSERT INTO contestants (team_no, name) VALUES (" + std::to_string(team_number) + ", 'Contestant " +
-               std::to_string(contestants + 1) + "');";
-    }
-  }
-  sql += "INSERT INTO class_types (name) VALUES ('Type');";
-  for (int c = 1; c <= CLASSES; ++c)
-    sql += "INSERT INTO classes (type_id, name, timestamp) VALUES (1, 'Class " + std::to_string(c) +
-           "', '2024-01-01 00:00:00');";
-  exec_sql(sql + "COMMIT;");
-}
 
 bool discard_reply(std::string* reply) {
   delete reply;
@@ -96,8 +78,19 @@ LoadSetup* make_setup() {
   char pattern[] = "/tmp/card_load_XXXXXX";
   if (!mkdtemp(pattern)) std::exit(1);
   setup->folder = pattern;
-  if (!open_database((setup->folder / "contest.db").string())) std::exit(1);
-  write_contest();
+  // 5 divisions of 50 teams of 8: 2,000 contestants. The cards submit every placing, so
+  // the generated ones are removed.
+  ContestShape shape;
+  shape.divisions = 5;
+  shape.teams_per_division = 50;
+  shape.contestants_per_team = 8;
+  shape.classes = CLASSES;
+  contest_path = (setup->folder / "contest.db").string();
+  write_contest(contest_path, shape);
+  // Opened as the official opens it, with the connection settings that brings.
+  contest_dialog_layer = [] { return contest_path; };
+  if (open_contest("") != "Benchmark") std::exit(1);
+  exec_sql("DELETE FROM placings;");
   sqlite3_stmt* stmt = nullptr;
   sqlite3_prepare_v2(contest_db, "SELECT number FROM contestants ORDER BY number", -1, &stmt, nullptr);
   while (sqlite3_step(stmt) == SQLITE_ROW)

@@ -15,7 +15,7 @@
 std::unique_ptr<httplib::Server> server;
 
 namespace {
-std::mutex server_mutex;       // guards server and the two flags below
+std::mutex server_mutex;       // guards server and the three values below
 bool stop_pending = false;     // a stop came while no server was running
 bool server_stopped = false;   // the current server has been stopped already
 int bound_socket = -1;         // the listening socket of the server being set up

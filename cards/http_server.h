@@ -20,8 +20,8 @@ void http_server_func();
 // The same server on another address; for tests and the bridge harness only.
 void run_http_server(const std::string& host, int port);
 
-// Stops the card server from any thread. Safe at any time: a stop that comes before the
-// server has begun listening keeps it from listening at all (the next run returns at
-// once), and a second stop does nothing. Requests already running are finished before
-// the server thread ends.
+// Stops the card server from any thread. Safe at any time: a stop that finds no server
+// listening yet keeps the next run from listening at all (it returns at once), a stop of
+// a server that is binding waits the moment until it listens, and a second stop does
+// nothing. Requests already running are finished before the server thread ends.
 void stop_http_server();

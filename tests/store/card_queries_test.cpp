@@ -1,198 +1,136 @@
-// The card operations over a real contest database.
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <filesystem>
-#include <string>
-
-#include "dispatch/function_table.h"
-#include "dispatch/worker.h"
-#include "store/database.h"
-#include "store/failures.h"
-#include "store/fields.h"
-#include "store/operations.h"
-#include "store/schema.h"
-#include "support/join_fields.h"
+// The card operations over a real contest, answered as the worker answers them.
+#include "tests/store/store_fixture.h"
 
 namespace {
-const std::string SEP(1, FIELD_SEPARATOR);
+using namespace store_fixture;
 
-void exec(const std::string& sql) {
-  char* message = nullptr;
-  ASSERT_EQ(sqlite3_exec(contest_db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK) << message;
-}
-
-// One value read back, or "NULL"/"none" when there is no value or no row.
-std::string query(const std::string& sql) {
-  sqlite3_stmt* stmt = nullptr;
-  EXPECT_EQ(sqlite3_prepare_v2(contest_db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK);
-  std::string value = "none";
-  if (sqlite3_step(stmt) == SQLITE_ROW) {
-    const auto* text = sqlite3_column_text(stmt, 0);
-    value = text ? reinterpret_cast<const char*>(text) : "NULL";
-  }
-  sqlite3_finalize(stmt);
-  return value;
-}
-
-class CardQueries : public ::testing::Test {
+// Contestants 1011 "Ann" and 1012 "Ben"; classes 1 "Cows" and 2 "Sheep".
+class CardQueries : public StoreTest {
  protected:
-  std::filesystem::path folder;
-
   void SetUp() override {
-    char pattern[] = "/tmp/card_queries_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-    ASSERT_TRUE(open_database((folder / "contest.db").string()));
-    exec(schema_sql);
-    // Contestant 1011 "Ann" and 1012 "Ben"; classes 3 "Cows" and 4 "Sheep".
-    exec("INSERT INTO contest (name, scored_at) VALUES ('Fair', '2020-01-01 00:00:00');"
-         "INSERT INTO divisions (name) VALUES ('Junior');"
-         "INSERT INTO teams (division_no, type, name) VALUES (1000, 'Group', 'North');"
-         "INSERT INTO contestants (team_no, name) VALUES (1010, 'Ann'), (1010, 'Ben');"
-         "INSERT INTO class_types (name) VALUES ('Dairy');"
-         "INSERT INTO classes (id, type_id, name, timestamp) VALUES (3, 1, 'Cows', '2024-01-01 00:00:00'),"
-         " (4, 1, 'Sheep', '2024-01-01 00:00:00');");
+    StoreTest::SetUp();
+    expect_ok("save_division", {"none", "Junior"});
+    expect_ok("save_team", {"none", "1000", "Group", "North"});
+    expect_ok("call_save_contestant", {"none", "1010", "Ann"});
+    expect_ok("call_save_contestant", {"none", "1010", "Ben"});
+    expect_ok("save_class_type", {"none", "Dairy"});
+    expect_ok("save_class", {"none", "1", "Cows"});
+    expect_ok("save_class", {"none", "1", "Sheep"});
   }
-
-  void TearDown() override {
-    close_database();
-    std::filesystem::remove_all(folder);
-  }
-
-  std::string placing_of(int contestant, int class_id) {
-    return query("SELECT placing FROM placings WHERE contestant_no = " + std::to_string(contestant) +
-                 " AND class_id = " + std::to_string(class_id));
-  }
-  std::string reasons_of(int contestant, int class_id) {
-    return query("SELECT reasons_score FROM placings WHERE contestant_no = " + std::to_string(contestant) +
-                 " AND class_id = " + std::to_string(class_id));
+  static std::string placing(const char* contestant, const char* class_id) {
+    return query(std::string("SELECT placing, reasons_score FROM placings WHERE contestant_no = ") + contestant +
+                 " AND class_id = " + class_id);
   }
 };
 
 TEST(CardQueriesWithoutContest, AnyBodyAnswersNoContestOrFalse) {
-  ASSERT_EQ(contest_db, nullptr);
-  for (const std::string& args : {std::string(), std::string("x"), join_fields({"1011", "3", "2134"})}) {
-    EXPECT_EQ(fetch_card_names(args), NO_CONTEST_ERROR);
-    EXPECT_EQ(fetch_card_names_and_placing(args), NO_CONTEST_ERROR);
-    EXPECT_EQ(save_card_placing(args), "false");
-    EXPECT_EQ(save_card_reasons(args), "false");
+  close_database();
+  for (const std::string& args : {std::string(), std::string("x"), join_fields({"1011", "1", "2134"})}) {
+    EXPECT_EQ(call("fetch_card_names", args), NO_CONTEST_ERROR);
+    EXPECT_EQ(call("fetch_card_names_and_placing", args), NO_CONTEST_ERROR);
+    EXPECT_EQ(call("save_card_placing", args), "false");
+    EXPECT_EQ(call("save_card_reasons", args), "false");
   }
 }
 
 TEST_F(CardQueries, NamesAnswerEmptyFieldsForUnknownNumbers) {
-  EXPECT_EQ(fetch_card_names(join_fields({"1011", "3"})), "Ann" + SEP + "Cows");
-  EXPECT_EQ(fetch_card_names(join_fields({"1099", "3"})), SEP + "Cows");
-  EXPECT_EQ(fetch_card_names(join_fields({"1011", "99"})), "Ann" + SEP);
-  EXPECT_EQ(fetch_card_names(join_fields({"1099", "99"})), SEP);
-  // Fields beyond the two are ignored.
-  EXPECT_EQ(fetch_card_names(join_fields({"1012", "4", "junk"})), "Ben" + SEP + "Sheep");
+  EXPECT_EQ(call("fetch_card_names", join_fields({"1011", "1"})), join_fields({"Ann", "Cows"}));
+  EXPECT_EQ(call("fetch_card_names", join_fields({"1099", "1"})), join_fields({"", "Cows"}));
+  EXPECT_EQ(call("fetch_card_names", join_fields({"1011", "99"})), join_fields({"Ann", ""}));
+  EXPECT_EQ(call("fetch_card_names", join_fields({"1099", "99"})), join_fields({"", ""}));
+  EXPECT_EQ(call("fetch_card_names", join_fields({"1012", "2", "junk"})), join_fields({"Ben", "Sheep"}));
 }
 
 TEST_F(CardQueries, NamesAndPlacingEndWithTheStoredPlacing) {
-  EXPECT_EQ(fetch_card_names_and_placing(join_fields({"1011", "3"})), "Ann" + SEP + "Cows" + SEP);
-  ASSERT_EQ(save_card_placing(join_fields({"1011", "3", "2134"})), "true");
-  EXPECT_EQ(fetch_card_names_and_placing(join_fields({"1011", "3"})), "Ann" + SEP + "Cows" + SEP + "2134");
-  EXPECT_EQ(fetch_card_names_and_placing(join_fields({"1012", "3"})), "Ben" + SEP + "Cows" + SEP);
+  EXPECT_EQ(call("fetch_card_names_and_placing", join_fields({"1011", "1"})), join_fields({"Ann", "Cows", ""}));
+  ASSERT_EQ(call("save_card_placing", join_fields({"1011", "1", "2134"})), "true");
+  EXPECT_EQ(call("fetch_card_names_and_placing", join_fields({"1011", "1"})), join_fields({"Ann", "Cows", "2134"}));
+  EXPECT_EQ(call("fetch_card_names_and_placing", join_fields({"1012", "1"})), join_fields({"Ben", "Cows", ""}));
 }
 
-TEST_F(CardQueries, PlacingIsStoredOnceAndNeverReplaced) {
-  EXPECT_EQ(save_card_placing(join_fields({"1011", "3", "2134"})), "true");
-  EXPECT_EQ(placing_of(1011, 3), "2134");
-  EXPECT_EQ(reasons_of(1011, 3), "NULL");
-  EXPECT_NE(query("SELECT timestamp FROM placings"), "NULL");
+TEST_F(CardQueries, APlacingIsStoredOnceAndNeverReplaced) {
+  EXPECT_EQ(call("save_card_placing", join_fields({"1011", "1", "2134"})), "true");
+  EXPECT_EQ(placing("1011", "1"), join_fields({"2134", ""}));
+  EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE " + STAMPED_NOW), "1");
 
-  EXPECT_EQ(save_card_placing(join_fields({"1011", "3", "2134"})), "false");
-  EXPECT_EQ(save_card_placing(join_fields({"1011", "3", "1234"})), "false");
-  EXPECT_EQ(placing_of(1011, 3), "2134");
-  EXPECT_EQ(query("SELECT COUNT(*) FROM placings"), "1");
-
-  // No such class, no such contestant.
-  EXPECT_EQ(save_card_placing(join_fields({"1011", "99", "2134"})), "false");
-  EXPECT_EQ(save_card_placing(join_fields({"1099", "3", "2134"})), "false");
-  EXPECT_EQ(query("SELECT COUNT(*) FROM placings"), "1");
+  const std::string before = database_snapshot();
+  EXPECT_EQ(call("save_card_placing", join_fields({"1011", "1", "2134"})), "false");
+  EXPECT_EQ(call("save_card_placing", join_fields({"1011", "1", "1234"})), "false");
+  EXPECT_EQ(call("save_card_placing", join_fields({"1011", "99", "2134"})), "false");  // no such class
+  EXPECT_EQ(call("save_card_placing", join_fields({"1099", "1", "2134"})), "false");  // no such contestant
+  EXPECT_EQ(database_snapshot(), before);
 
   // A fourth field is ignored; 0 means no placing given and is kept.
-  EXPECT_EQ(save_card_placing(join_fields({"1012", "3", "4321", "x"})), "true");
-  EXPECT_EQ(placing_of(1012, 3), "4321");
-  EXPECT_EQ(save_card_placing(join_fields({"1011", "4", "0"})), "true");
-  EXPECT_EQ(placing_of(1011, 4), "0");
+  EXPECT_EQ(call("save_card_placing", join_fields({"1012", "1", "4321", "x"})), "true");
+  EXPECT_EQ(placing("1012", "1"), join_fields({"4321", ""}));
+  EXPECT_EQ(call("save_card_placing", join_fields({"1011", "2", "0"})), "true");
+  EXPECT_EQ(placing("1011", "2"), join_fields({"0", ""}));
 }
 
+// Anyone on the network can post to the card API: a placing such as 5555 would score as
+// the official placing, so only 0 and the orders of 1 to 4 are stored.
 TEST_F(CardQueries, OnlyRealPlacingsAreStored) {
-  for (const char* bad : {"5555", "1244", "12345", "123", "1235", "-1234", "4322", "2147483647"}) {
-    EXPECT_EQ(save_card_placing(join_fields({"1011", "3", bad})), "false") << bad;
-  }
+  for (const char* bad : {"5555", "1244", "12345", "123", "1235", "-1234", "4322", "2147483647"})
+    EXPECT_EQ(call("save_card_placing", join_fields({"1011", "1", bad})), "false") << bad;
   EXPECT_EQ(query("SELECT COUNT(*) FROM placings"), "0");
 }
 
 TEST_F(CardQueries, ReasonsGoOnlyIntoAPlacingWithoutThem) {
-  EXPECT_EQ(save_card_reasons(join_fields({"1011", "3", "40"})), "false");  // no placing yet
-  ASSERT_EQ(save_card_placing(join_fields({"1011", "3", "2134"})), "true");
-  exec("UPDATE placings SET timestamp = '2000-01-01 00:00:00'");
+  EXPECT_EQ(call("save_card_reasons", join_fields({"1011", "1", "40"})), "false");  // no placing yet
+  ASSERT_EQ(call("save_card_placing", join_fields({"1011", "1", "2134"})), "true");
+  execute("UPDATE placings SET timestamp = '2000-01-01 00:00:00'");
 
-  EXPECT_EQ(save_card_reasons(join_fields({"1011", "3", "40"})), "true");
-  EXPECT_EQ(reasons_of(1011, 3), "40");
-  // The renewed timestamp is what makes the next rescoring pass recompute the total.
-  EXPECT_NE(query("SELECT timestamp FROM placings"), "2000-01-01 00:00:00");
+  EXPECT_EQ(call("save_card_reasons", join_fields({"1011", "1", "40"})), "true");
+  EXPECT_EQ(placing("1011", "1"), join_fields({"2134", "40"}));
+  // The renewed stamp is what makes the next rescoring pass recompute the total.
+  EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE " + STAMPED_NOW), "1");
 
-  EXPECT_EQ(save_card_reasons(join_fields({"1011", "3", "12"})), "false");
-  EXPECT_EQ(reasons_of(1011, 3), "40");
+  EXPECT_EQ(call("save_card_reasons", join_fields({"1011", "1", "12"})), "false");
+  EXPECT_EQ(placing("1011", "1"), join_fields({"2134", "40"}));
 
   // A score given on the main page first is not overwritten by a card.
-  ASSERT_EQ(save_card_placing(join_fields({"1012", "3", "1234"})), "true");
-  exec("UPDATE placings SET reasons_score = 33 WHERE contestant_no = 1012");
-  EXPECT_EQ(save_card_reasons(join_fields({"1012", "3", "45"})), "false");
-  EXPECT_EQ(reasons_of(1012, 3), "33");
+  ASSERT_EQ(call("save_card_placing", join_fields({"1012", "1", "1234"})), "true");
+  execute("UPDATE placings SET reasons_score = 33 WHERE contestant_no = 1012");
+  EXPECT_EQ(call("save_card_reasons", join_fields({"1012", "1", "45"})), "false");
+  EXPECT_EQ(placing("1012", "1"), join_fields({"1234", "33"}));
 }
 
 TEST_F(CardQueries, OnlyScoresFromZeroToFiftyAreStored) {
-  ASSERT_EQ(save_card_placing(join_fields({"1011", "3", "2134"})), "true");
-  ASSERT_EQ(save_card_placing(join_fields({"1011", "4", "2134"})), "true");
-  for (const char* bad : {"51", "-1", "500", "2147483647"}) {
-    EXPECT_EQ(save_card_reasons(join_fields({"1011", "3", bad})), "false") << bad;
-  }
-  EXPECT_EQ(reasons_of(1011, 3), "NULL");
-  EXPECT_EQ(save_card_reasons(join_fields({"1011", "3", "0"})), "true");
-  EXPECT_EQ(save_card_reasons(join_fields({"1011", "4", "50"})), "true");
-  EXPECT_EQ(reasons_of(1011, 3), "0");
-  EXPECT_EQ(reasons_of(1011, 4), "50");
+  ASSERT_EQ(call("save_card_placing", join_fields({"1011", "1", "2134"})), "true");
+  ASSERT_EQ(call("save_card_placing", join_fields({"1011", "2", "2134"})), "true");
+  for (const char* bad : {"51", "-1", "500", "2147483647"})
+    EXPECT_EQ(call("save_card_reasons", join_fields({"1011", "1", bad})), "false") << bad;
+  EXPECT_EQ(placing("1011", "1"), join_fields({"2134", ""}));
+  EXPECT_EQ(call("save_card_reasons", join_fields({"1011", "1", "0"})), "true");
+  EXPECT_EQ(call("save_card_reasons", join_fields({"1011", "2", "50"})), "true");
+  EXPECT_EQ(query("SELECT reasons_score FROM placings ORDER BY class_id"), join_fields({"0", "50"}));
 }
 
-// Bodies no card page sends, answered as the worker answers them: fixed texts, nothing stored.
+// Bodies no card page sends: fixed texts of ours, nothing stored.
 TEST_F(CardQueries, MalformedBodiesAnswerFixedTextsAndStoreNothing) {
-  initialize_functions();
-  for (const std::string& args : {std::string(), std::string("1011"), "1011" + SEP}) {
-    EXPECT_EQ(run_payload("fetch_card_names:" + args), MISSING_FIELD_ERROR) << args;
-    EXPECT_EQ(run_payload("fetch_card_names_and_placing:" + args), MISSING_FIELD_ERROR) << args;
+  // A trailing empty field is dropped by the splitting, so "1011<sep>" is one field.
+  for (const std::string& args : {std::string(), std::string("1011"), "1011" + std::string(1, FIELD_SEPARATOR)}) {
+    EXPECT_EQ(call("fetch_card_names", args), MISSING_FIELD_ERROR) << args;
+    EXPECT_EQ(call("fetch_card_names_and_placing", args), MISSING_FIELD_ERROR) << args;
   }
-  for (const std::string& args : {std::string(), std::string("1011"), join_fields({"1011", "3"})}) {
-    EXPECT_EQ(run_payload("save_card_placing:" + args), MISSING_FIELD_ERROR) << args;
-    EXPECT_EQ(run_payload("save_card_reasons:" + args), MISSING_FIELD_ERROR) << args;
+  for (const std::string& args : {std::string(), std::string("1011"), join_fields({"1011", "1"}), join_fields({"1011", "1", ""})}) {
+    EXPECT_EQ(call("save_card_placing", args), MISSING_FIELD_ERROR) << args;
+    EXPECT_EQ(call("save_card_reasons", args), MISSING_FIELD_ERROR) << args;
   }
-  // The trailing empty field is dropped by the splitting, so these are short bodies too.
-  EXPECT_EQ(run_payload("fetch_card_names:" + join_fields({"1011", ""})), MISSING_FIELD_ERROR);
-  EXPECT_EQ(run_payload("save_card_placing:" + join_fields({"1011", "3", ""})), MISSING_FIELD_ERROR);
-  EXPECT_EQ(run_payload("save_card_placing:1011"), MISSING_FIELD_ERROR);
-
-  const std::string not_numbers[] = {join_fields({"x", "3", "1234"}), join_fields({"1011", "", "1234"}),
-                                     join_fields({"99999999999", "3", "1234"}),
-                                     join_fields({"1011", "3", "abc"}),
-                                     join_fields({"1011", "3", "99999999999"})};
-  for (const std::string& args : not_numbers) {
-    EXPECT_EQ(run_payload("save_card_placing:" + args), INVALID_NUMBER_ERROR) << args;
-    EXPECT_EQ(run_payload("save_card_reasons:" + args), INVALID_NUMBER_ERROR) << args;
+  for (const std::string& args : {join_fields({"x", "1", "1234"}), join_fields({"1011", "", "1234"}), join_fields({"99999999999", "1", "1234"}),
+                                  join_fields({"1011", "1", "abc"}), join_fields({"1011", "1", "99999999999"})}) {
+    EXPECT_EQ(call("save_card_placing", args), INVALID_NUMBER_ERROR) << args;
+    EXPECT_EQ(call("save_card_reasons", args), INVALID_NUMBER_ERROR) << args;
   }
-  EXPECT_EQ(run_payload("fetch_card_names:" + join_fields({"x", "3"})), INVALID_NUMBER_ERROR);
-  EXPECT_EQ(run_payload("fetch_card_names_and_placing:" + join_fields({"1011", "-"})), INVALID_NUMBER_ERROR);
+  EXPECT_EQ(call("fetch_card_names", join_fields({"x", "1"})), INVALID_NUMBER_ERROR);
+  EXPECT_EQ(call("fetch_card_names_and_placing", join_fields({"1011", "-"})), INVALID_NUMBER_ERROR);
   EXPECT_EQ(query("SELECT COUNT(*) FROM placings"), "0");
 }
 
 TEST_F(CardQueries, AFileWithoutContestTablesNeverShowsSqliteMessages) {
-  exec("DROP TABLE placings;");
-  initialize_functions();
-  EXPECT_EQ(run_payload("fetch_card_names_and_placing:" + join_fields({"1011", "3"})), DATABASE_PROBLEM_ERROR);
-  EXPECT_EQ(run_payload("save_card_placing:" + join_fields({"1011", "3", "1234"})), DATABASE_PROBLEM_ERROR);
-  EXPECT_EQ(run_payload("save_card_reasons:" + join_fields({"1011", "3", "12"})), DATABASE_PROBLEM_ERROR);
+  execute("DROP TABLE placings;");
+  EXPECT_EQ(call("fetch_card_names_and_placing", join_fields({"1011", "1"})), DATABASE_PROBLEM_ERROR);
+  EXPECT_EQ(call("save_card_placing", join_fields({"1011", "1", "1234"})), DATABASE_PROBLEM_ERROR);
+  EXPECT_EQ(call("save_card_reasons", join_fields({"1011", "1", "12"})), DATABASE_PROBLEM_ERROR);
 }
 }  // namespace
