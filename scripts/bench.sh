@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTALLYWELL_BENCH=ON -DTALLYWELL_TESTS=ON >/dev/null
-cmake --build build-bench -j"$(nproc)" --target make_contest bridge_harness scoring_bench card_server_bench
+cmake --build build-bench -j"$(nproc)"
 for bench in build-bench/bench/*_bench; do
   echo "== ${bench##*/}"
   "$bench" "$@"
