@@ -54,7 +54,7 @@ describe('tallywell', () => {
   test('opens its 1040 x 640 window with the main page and exits with 0 when closed', async (t) => {
     const program = startProgram(APP, [], display.env, temporaryHome());
     t.after(() => program.kill());
-    const window = await waitForWindow(TITLE, display.env);
+    const window = await waitForWindow(TITLE, display.env, 20000, program);
     assert.equal(window.width, 1040);
     assert.equal(window.height, 640);
     const health = await waitForHealth(10000);
@@ -69,7 +69,7 @@ describe('tallywell', () => {
   test('closed right after start-up, it still exits with 0 at once', async (t) => {
     const program = startProgram(APP, [], display.env, temporaryHome());
     t.after(() => program.kill());
-    await waitForWindow(TITLE, display.env);
+    await waitForWindow(TITLE, display.env, 20000, program);
     await closeAndExpectExit(program);
     assert.ok(await portRefuses(CARD_PORT));
   });
@@ -79,7 +79,7 @@ describe('page bridge in the real web view', () => {
   test('requests reach the worker and replies reach the page whole, in order, and nothing navigates away', async (t) => {
     const program = startProgram(CHECK, ['bridge'], display.env, temporaryHome());
     t.after(() => program.kill());
-    await waitForWindow(TITLE, display.env);
+    await waitForWindow(TITLE, display.env, 20000, program);
     const result = JSON.parse((await program.waitForLine((l) => l.startsWith('result '))).slice(7));
     assert.deepEqual(result, {
       bridgeAtFirstScript: true,  // window.chrome.webview exists before the page's first script
@@ -103,7 +103,7 @@ describe('what a browser gives the page', () => {
   test('zoom, resizing, find, and print from Ctrl+P and from the context menu', async (t) => {
     const program = startProgram(CHECK, ['bridge'], display.env, temporaryHome());
     t.after(() => program.kill());
-    await waitForWindow(TITLE, display.env);
+    await waitForWindow(TITLE, display.env, 20000, program);
     await program.waitForLine((l) => l.startsWith('still-here'));
     // Zooming changes the page's width in its own pixels: 1040 at 100 %, 945 at 110 %, 1155 at 90 %.
     for (const [keys, width] of [['ctrl+plus', 945], ['ctrl+0', 1040], ['ctrl+minus', 1155], ['ctrl+0', 1040]]) {
@@ -155,7 +155,7 @@ describe('contest file dialog', () => {
   test('opens in the Desktop folder; cancelling answers None', async (t) => {
     const program = startProgram(CHECK, ['dialog'], display.env, temporaryHome());
     t.after(() => program.kill());
-    await waitForWindow('Open', display.env);
+    await waitForWindow('Open', display.env, 20000, program);
     await sleep(500);
     t.diagnostic(`screenshot: ${await screenshot(display.env, 'desktop-file-dialog')}`);
     // The first Escape leaves the name box, the second the dialog.
@@ -169,7 +169,7 @@ describe('contest file dialog', () => {
     await createContest(home, 'Spring Show');
     const program = startProgram(CHECK, ['dialog'], display.env, home);
     t.after(() => program.kill());
-    await waitForWindow('Open', display.env);
+    await waitForWindow('Open', display.env, 20000, program);
     await sleep(500);
     await pressKeys(display.env, 'ctrl+a');
     await typeText(display.env, path.join(home, 'Desktop', 'missing.db'));
@@ -186,7 +186,7 @@ describe('contest file dialog', () => {
   test('closing the main window while the dialog is open still exits with 0 at once', async (t) => {
     const program = startProgram(CHECK, ['dialog'], display.env, temporaryHome());
     t.after(() => program.kill());
-    await waitForWindow('Open', display.env);
+    await waitForWindow('Open', display.env, 20000, program);
     await closeAndExpectExit(program);
   });
 });

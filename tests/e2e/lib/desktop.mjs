@@ -111,12 +111,18 @@ export async function findWindows(title, env) {
   }
 }
 
-export async function waitForWindow(title, env, ms = 20000) {
+// With the program that should show it, a time-out says what it printed and what is shown.
+export async function waitForWindow(title, env, ms = 20000, program = null) {
   const deadline = Date.now() + ms;
   for (;;) {
     const windows = await findWindows(title, env);
     if (windows.length > 0) return windows[0];
-    if (Date.now() > deadline) throw new Error(`no window "${title}" within ${ms} ms`);
+    if (Date.now() > deadline) {
+      let shown = '';
+      try { shown = (await run(PYTHON, [X11_WINDOW, 'list'], { env })).stdout; } catch (e) { shown = String(e); }
+      const state = program ? `; exit: ${JSON.stringify(program.child.exitCode)}; stderr: ${program.stderr().slice(-1500)}` : '';
+      throw new Error(`no window "${title}" within ${ms} ms; shown: ${JSON.stringify(shown)}${state}`);
+    }
     await sleep(50);
   }
 }
