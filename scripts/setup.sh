@@ -44,7 +44,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Browser tests drive Debian's chromium; never let playwright fetch a browser of its own.
-if [ ! -d tests/e2e/node_modules/playwright-core ]; then
+wanted=$(sed -n 's/.*"playwright-core": *"\([^"]*\)".*/\1/p' tests/e2e/package.json)
+installed=$(sed -n 's/^ *"version": *"\([^"]*\)".*/\1/p' tests/e2e/node_modules/playwright-core/package.json 2>/dev/null | head -n 1 || true)
+if [ "$wanted" != "$installed" ]; then
   echo "Installing playwright-core for the browser tests"
-  (cd tests/e2e && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm install --no-audit --no-fund --silent)
+  (cd tests/e2e && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent)
 fi
