@@ -1,6 +1,8 @@
 // Individual and team rankings per division: by class type, for reasons, and overall.
 // Each is one query; SQL's NULL rules (SUM of nothing is NULL, NULL sorts lowest) give the
 // empty scores their place at the bottom.
+#include <string>
+
 #include "store/operations.h"
 #include "store/patterns.h"
 #include "store/scoring.h"
@@ -9,18 +11,9 @@ namespace {
 // Division, class type, rank, score, contestant or team, team or coach.
 constexpr int RANKING_COLUMNS = 6;
 
-// The trailing columns only order the compound: ORDER BY over a UNION ALL may name result
-// columns only. kind keeps a class type whose id reaches 998 from interleaving with the
-// "Reasons" or "Overall" rows; the last two keys make rows of equal rank come in a stable
-// order, by name then number.
-const char* const INDIV_RANKINGS_SQL = R"SQL(
-WITH
-class_type_count AS (SELECT count(*) AS n FROM class_types),
-contestant_data AS (
-  SELECT divisions.name AS division, divisions.number AS division_number,
-         class_types.name AS class_type, class_types.id AS class_type_id,
-         contestants.name AS contestant, contestants.number AS contestant_number,
-         teams.name AS team,
+// Each contestant's score sums within one class type, and the joins from a placing up to
+// its division; both rankings group these by division, class type and contestant.
+const std::string CONTESTANT_SUMS_FROM_PLACINGS = R"SQL(
          sum(placings.total_score) AS total_score_sum,
          sum(placings.reasons_score) AS reasons_score_sum,
          sum(CASE WHEN placings.reasons_score IS NULL THEN 0 ELSE placings.placing_score END)
@@ -31,6 +24,21 @@ contestant_data AS (
   JOIN contestants ON contestants.number = placings.contestant_no
   JOIN teams ON teams.number = contestants.team_no
   JOIN divisions ON divisions.number = teams.division_no
+)SQL";
+
+// The trailing columns only order the compound: ORDER BY over a UNION ALL may name result
+// columns only. kind keeps a class type whose id reaches 998 from interleaving with the
+// "Reasons" or "Overall" rows; the last two keys make rows of equal rank come in a stable
+// order, by name then number.
+const std::string INDIV_RANKINGS_SQL = R"SQL(
+WITH
+class_type_count AS (SELECT count(*) AS n FROM class_types),
+contestant_data AS (
+  SELECT divisions.name AS division, divisions.number AS division_number,
+         class_types.name AS class_type, class_types.id AS class_type_id,
+         contestants.name AS contestant, contestants.number AS contestant_number,
+         teams.name AS team,
+)SQL" + CONTESTANT_SUMS_FROM_PLACINGS + R"SQL(
   GROUP BY divisions.number, class_types.id, contestants.number),
 overall_scores AS (
   SELECT division, division_number, contestant, contestant_number, team,
@@ -64,7 +72,7 @@ ORDER BY division_number, ordering_key, kind, rank, contestant, contestant_numbe
 
 // A team's score is the sum over its best team_size contestants in each ranking; a team
 // with fewer than team_size contestants in a ranking is left out of it.
-const char* const TEAM_RANKINGS_SQL = R"SQL(
+const std::string TEAM_RANKINGS_SQL = R"SQL(
 WITH
 class_type_count AS (SELECT count(*) AS n FROM class_types),
 contestant_data AS (
@@ -73,16 +81,7 @@ contestant_data AS (
          class_types.name AS class_type, class_types.id AS class_type_id,
          contestants.number AS contestant_number,
          teams.name AS team, teams.number AS team_number, teams.coach AS coach,
-         sum(placings.total_score) AS total_score_sum,
-         sum(placings.reasons_score) AS reasons_score_sum,
-         sum(CASE WHEN placings.reasons_score IS NULL THEN 0 ELSE placings.placing_score END)
-           AS reasons_placing_sum
-  FROM placings
-  JOIN classes ON classes.id = placings.class_id
-  JOIN class_types ON class_types.id = classes.type_id
-  JOIN contestants ON contestants.number = placings.contestant_no
-  JOIN teams ON teams.number = contestants.team_no
-  JOIN divisions ON divisions.number = teams.division_no
+)SQL" + CONTESTANT_SUMS_FROM_PLACINGS + R"SQL(
   WHERE teams.type = 'Team'
   GROUP BY divisions.number, class_types.id, contestants.number),
 overall_scores AS (
@@ -146,8 +145,8 @@ SELECT division, 'Overall',
 FROM overall_teams
 ORDER BY division_number, ordering_key, kind, rank, team, team_number)SQL";
 
-std::string fetch_ranking(const char* sql) {
-  Statement statement = prepare_statement(sql);
+std::string fetch_ranking(const std::string& sql) {
+  Statement statement = prepare_statement(sql.c_str());
   return collect_rows(statement, RANKING_COLUMNS);
 }
 }  // namespace
