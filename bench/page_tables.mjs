@@ -4,7 +4,7 @@
 //
 //   node bench/page_tables.mjs [--runs N]
 //
-// Needs build/bench/make_contest (configure with -DTALLYWELL_BENCH=ON) and the harness;
+// Needs build-bench/bench/make_contest (configure with -DTALLYWELL_BENCH=ON) and the harness;
 // MAKE_CONTEST and BRIDGE_HARNESS override where they are found.
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdirSync } from 'node:fs';
@@ -14,7 +14,7 @@ import {
 } from '../tests/e2e/lib/harness.mjs';
 
 const runs = Number(process.argv[process.argv.indexOf('--runs') + 1]) || 5;
-const makeContest = process.env.MAKE_CONTEST || path.join(REPO_ROOT, 'build/bench/make_contest');
+const makeContest = process.env.MAKE_CONTEST || path.join(REPO_ROOT, 'build-bench/bench/make_contest');
 if (!existsSync(makeContest)) {
   console.error(`${makeContest} not found: configure with -DTALLYWELL_BENCH=ON and build`);
   process.exit(2);

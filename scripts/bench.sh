@@ -4,7 +4,7 @@
 # Arguments go to each native benchmark, e.g. --benchmark_filter=Rankings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh test
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTALLYWELL_BENCH=ON -DTALLYWELL_TESTS=ON >/dev/null
 cmake --build build-bench -j"$(nproc)"
 for bench in build-bench/bench/*_bench; do

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the application.
+# Installs what building and running need, builds into build/, and starts the application.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-bash scripts/build.sh -DTALLYWELL_TESTS=OFF
+bash scripts/setup.sh run
+bash scripts/build.sh build -DTALLYWELL_TESTS=OFF -DTALLYWELL_BENCH=OFF
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No graphical display found: starting Tallywell Lite under a virtual display (xvfb-run)."
   echo "The window will not be visible on this machine; the card server still listens on port 56780."

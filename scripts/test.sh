@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test (unit, browser and desktop).
+# Installs what is missing, builds into build-tests/, and runs every test (unit, browser and
+# desktop).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh test
 # Benchmarks are built (not run) so they cannot fall behind the code.
-bash scripts/build.sh -DTALLYWELL_TESTS=ON -DTALLYWELL_BENCH=ON
-cd build
+bash scripts/build.sh build-tests -DTALLYWELL_TESTS=ON -DTALLYWELL_BENCH=ON
+cd build-tests
 # A desktop test under Xvfb now and then misses its window under full parallel load; one
 # retry of a failed test keeps that from failing the run, and its first failure stays in the log.
 ctest --output-on-failure -j"$(nproc)" --repeat until-pass:2

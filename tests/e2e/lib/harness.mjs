@@ -21,11 +21,11 @@ export function launchBrowser() {
   });
 }
 
-// The harness executable: $BRIDGE_HARNESS (set by CTest), else the one in build/.
+// The harness executable: $BRIDGE_HARNESS (set by CTest), else the one in build-tests/.
 export function harnessPath() {
   const fromEnv = process.env.BRIDGE_HARNESS || process.env.TALLYWELL_BRIDGE_HARNESS;
   if (fromEnv) return fromEnv;
-  const built = path.join(REPO_ROOT, 'build/tests/bridge_harness');
+  const built = path.join(REPO_ROOT, 'build-tests/tests/bridge_harness');
   if (existsSync(built)) return built;
   throw new Error('bridge_harness not built: build it or set BRIDGE_HARNESS');
 }
