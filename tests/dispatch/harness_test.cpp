@@ -88,12 +88,7 @@ TEST(BridgeHarness, EndsSoonAfterItsInputWhileClientsTrickleRequests) {
   std::vector<std::thread> clients;
   for (int i = 0; i < 3; ++i) {
     clients.emplace_back([port, &done] {
-      const int sock = socket(AF_INET, SOCK_STREAM, 0);
-      sockaddr_in address{};
-      address.sin_family = AF_INET;
-      address.sin_port = htons(static_cast<uint16_t>(port));
-      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      const int sock = connect_to_loopback(port);
       const std::string head = "POST /api/save_card_placing HTTP/1.1\r\nHost: x\r\nX-Slow: ";
       send(sock, head.data(), head.size(), MSG_NOSIGNAL);
       while (!done && send(sock, "a", 1, MSG_NOSIGNAL) == 1) std::this_thread::sleep_for(std::chrono::milliseconds(500));
