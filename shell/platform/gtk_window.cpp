@@ -38,14 +38,33 @@ void route_event(GdkEvent* event, gpointer) {
 
 void post_quit(int exit_code);
 
+// GTK drops a close of the main window while a modal dialog (the file dialog, print, a
+// message box) is open, so every other window is closed first, and the close is asked
+// again until the main window is gone.
+gboolean close_all_windows(gpointer) {
+  if (!app_window) return G_SOURCE_REMOVE;
+  cancel_file_dialog();
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* it = windows; it; it = it->next) {
+    GtkWindow* window = GTK_WINDOW(it->data);
+    if (GTK_WIDGET(window) != app_window && gtk_window_get_window_type(window) == GTK_WINDOW_TOPLEVEL)
+      gtk_window_close(window);
+  }
+  g_list_free(windows);
+  gtk_window_close(GTK_WINDOW(app_window));
+  return G_SOURCE_CONTINUE;
+}
+
 // A request to end the program (SIGTERM from the system's shut-down, Ctrl+C, a closed
 // terminal) closes the window as the user would, so the run ends in its usual order.
 gboolean on_stop_signal(gpointer) {
-  if (app_window) {
-    cancel_file_dialog();  // a modal dialog would make GTK drop the close
-    gtk_window_close(GTK_WINDOW(app_window));
-  } else {
+  static bool closing = false;
+  if (!app_window) {
     post_quit(0);
+  } else if (!closing) {
+    closing = true;
+    close_all_windows(nullptr);
+    g_timeout_add(100, close_all_windows, nullptr);
   }
   return G_SOURCE_CONTINUE;
 }
