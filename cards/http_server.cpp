@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -50,12 +51,59 @@ void set_socket_options(int sock) {
   bound_socket = sock;
 }
 
+// A Content-Length of digits only (nine at most: anything longer is past the limit anyway).
+bool is_within_limit(const std::string& length) {
+  if (length.empty() || length.size() > 9) return false;
+  if (!std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
+  return std::stoul(length) <= CARD_PAYLOAD_LIMIT;
+}
+
+// The one body this server reads is a card request's, sent with its length and within the
+// limit. The library reads a chunked body, or one without a length, whole into memory
+// whatever its size, and a body past the limit to its end; so these are refused here, after
+// the headers and before any of the body is read.
+bool has_body_we_refuse(const httplib::Request& request) {
+  if (request.has_header("Transfer-Encoding")) return true;
+  switch (request.get_header_value_count("Content-Length")) {
+    case 0:
+      return request.method != "GET" && request.method != "HEAD" && request.method != "OPTIONS";
+    case 1:
+      return !is_within_limit(request.get_header_value("Content-Length"));
+    default:
+      return true;
+  }
+}
+
+// Runs after the headers, before the body and the route.
+httplib::Server::HandlerResponse screen_request(const httplib::Request& request, httplib::Response& response) {
+  // No answer is ever sent in part: a Range header is ignored. The library cuts every answer
+  // to the ranges it parsed, and offers no other way to turn that off; the request object is
+  // the library's own, not a constant, so clearing them is safe.
+  const_cast<httplib::Request&>(request).ranges.clear();
+  if (!has_body_we_refuse(request)) return httplib::Server::HandlerResponse::Unhandled;
+  response.status = 404;  // the error handler answers it and closes the connection
+  return httplib::Server::HandlerResponse::Handled;
+}
+
 // Every answer of status 400 or more comes here. One that already has a body (the card
 // API's time-out and internal error) stays as it is; any other becomes the JSON 404.
-httplib::Server::HandlerResponse answer_error(const httplib::Request&, httplib::Response& response) {
+//
+// The request behind such an answer may have left its body unread (ours above, or one the
+// library refused before reading it), and the library would read those bytes as the next
+// request. It closes a connection only when writing an answer fails, so the body is written
+// by a provider that sends it whole and then reports a failure: the answer arrives complete
+// and the connection is closed after it.
+httplib::Server::HandlerResponse answer_error(const httplib::Request& request, httplib::Response& response) {
   if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
   response.status = 404;
-  response.set_content(NOT_FOUND_BODY, "application/json");
+  // Said once: the library says it too when the client asked to close.
+  if (request.get_header_value("Connection") != "close") response.set_header("Connection", "close");
+  const std::size_t length = std::strlen(NOT_FOUND_BODY);
+  response.set_content_provider(length, "application/json",
+                                [length](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                  sink.write(NOT_FOUND_BODY + offset, length - offset);
+                                  return false;
+                                });
   return httplib::Server::HandlerResponse::Handled;
 }
 
@@ -80,6 +128,7 @@ void configure(httplib::Server& s) {
   s.Post("/api/fetch_card_names_and_placing", handle_fetch_card_names_and_placing);
   s.Post("/api/save_card_placing", handle_save_card_placing);
   s.Post("/api/save_card_reasons", handle_save_card_reasons);
+  s.set_pre_routing_handler(screen_request);
   s.set_error_handler(httplib::Server::HandlerWithResponse(answer_error));
 }
 }  // namespace

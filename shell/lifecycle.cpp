@@ -1,5 +1,10 @@
 #include "shell/lifecycle.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <system_error>
 
 #include "dispatch/command_queue.h"
@@ -23,16 +28,52 @@ bool start_thread(std::thread& slot, void (*body)()) {
   }
 }
 
+// A client that sends its request a byte at a time holds one of the card server's threads,
+// and so the server's end, for as long as it likes; shut-down waits this long for it.
+constexpr std::chrono::seconds CARD_SERVER_STOP_WAIT{2};
+
+std::mutex card_server_end_mutex;
+std::condition_variable card_server_end_cv;
+bool card_server_ended = false;
+
+void run_card_server() {
+  card_server_body();
+  {
+    std::lock_guard<std::mutex> lock(card_server_end_mutex);
+    card_server_ended = true;
+  }
+  card_server_end_cv.notify_all();
+}
+
+// Joins the card server's thread if it ends within the wait, else leaves it running; false
+// then.
+bool end_card_server_thread() {
+  if (!server_thread.joinable()) return true;
+  bool ended;
+  {
+    std::unique_lock<std::mutex> lock(card_server_end_mutex);
+    ended = card_server_end_cv.wait_for(lock, CARD_SERVER_STOP_WAIT, [] { return card_server_ended; });
+  }
+  if (ended) {
+    server_thread.join();
+  } else {
+    server_thread.detach();
+  }
+  return ended;
+}
+
 // Shut-down after the loop, also used when start-up fails part-way. The stop flag is set
 // under the queue mutex so an idle worker is already waiting when the wake-up comes. The
-// server is joined before the worker, and both before the database closes, so nothing
-// can touch the connection while it closes.
-void stop_services() {
+// server is ended before the worker, and both before the database closes, so nothing
+// can touch the connection while it closes (the server's threads never touch it). False
+// when the card server's thread was left running.
+bool stop_services() {
   request_stop();
   if (stop_card_server) stop_card_server();
-  if (server_thread.joinable()) server_thread.join();
+  const bool server_ended = end_card_server_thread();
   if (worker_thread.joinable()) worker_thread.join();
   close_database();
+  return server_ended;
 }
 }  // namespace
 
@@ -63,7 +104,8 @@ int run_desktop_app(const std::u16string& page) {
     platform_layer.message_box("The worker thread could not be started.", APP_TITLE);
     return 1;
   }
-  if (card_server_body && !start_thread(server_thread, card_server_body)) {
+  card_server_ended = false;
+  if (card_server_body && !start_thread(server_thread, run_card_server)) {
     stop_services();
     platform_layer.message_box("The card server thread could not be started.", APP_TITLE);
     return 1;
@@ -73,6 +115,11 @@ int run_desktop_app(const std::u16string& page) {
   start_web_view(page);
   const int exit_code = platform_layer.run_message_loop();
 
-  stop_services();
+  if (!stop_services()) {
+    // The card server's thread is still inside its Server, which the exit's destructors
+    // would destroy under it. Everything else has ended in order: leave without them.
+    std::fflush(stdout);
+    std::_Exit(exit_code);
+  }
   return exit_code;
 }

@@ -2,6 +2,7 @@
 // What the shell needs of the windowing system and the web view. The application installs
 // the GTK layer (shell/platform/); tests install a stand-in. Every entry runs on the UI
 // thread except post_reply and choose_existing_file, which the worker calls.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -40,9 +41,11 @@ struct PlatformLayer {
   // Any thread: hands the text to the window's on_reply, keeping the order of the calls.
   // False once the window is gone; the caller then still owns the text.
   bool (*post_reply)(MainWindow* window, std::string* reply) = nullptr;
-  // A view filling the window; every string the page posts reaches on_message in order.
+  // A view filling the window; every string the page posts reaches on_message in order, or,
+  // when the layer has no memory to make it, on_unreadable as the UTF-8 bytes it has.
   // Null when no view could be made.
-  WebView* (*create_web_view)(MainWindow* window, void (*on_message)(const std::u16string& message)) = nullptr;
+  WebView* (*create_web_view)(MainWindow* window, void (*on_message)(const std::u16string& message),
+                              void (*on_unreadable)(const char* utf8, std::size_t size)) = nullptr;
   void (*load_html)(WebView* view, const std::u16string& html) = nullptr;
   // The page receives the text as the data of a "message" event.
   void (*post_to_page)(WebView* view, const std::u16string& text) = nullptr;

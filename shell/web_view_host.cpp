@@ -4,7 +4,7 @@
 #include "shell/shell_globals.h"
 
 void start_web_view(const std::u16string& page) {
-  WebView* view = platform_layer.create_web_view(main_window, on_web_message_received);
+  WebView* view = platform_layer.create_web_view(main_window, on_web_message_received, on_web_message_unreadable);
   if (!view) return;
   webview = view;
   platform_layer.load_html(view, page);

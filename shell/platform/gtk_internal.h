@@ -19,7 +19,8 @@ void close_reply_handoff();  // later posts fail; replies not yet delivered are 
 bool gtk_post_reply(MainWindow* window, std::string* reply);  // any thread
 
 // gtk_web_view.cpp
-WebView* gtk_create_web_view(MainWindow* window, void (*on_message)(const std::u16string& message));
+WebView* gtk_create_web_view(MainWindow* window, void (*on_message)(const std::u16string& message),
+                             void (*on_unreadable)(const char* utf8, std::size_t size));
 void gtk_load_html(WebView* view, const std::u16string& html);
 void gtk_post_to_page(WebView* view, const std::u16string& text);
 void gtk_clear_browsing_data(WebView* view);

@@ -20,6 +20,7 @@ constexpr const char* MESSAGE_CHANNEL = "tallywell";
 WebKitWebContext* web_context = nullptr;
 WebKitUserContentManager* content_manager = nullptr;
 void (*message_sink)(const std::u16string&) = nullptr;
+void (*unreadable_sink)(const char*, std::size_t) = nullptr;
 bool page_load_pending = false;
 
 void on_script_message(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer) {
@@ -33,7 +34,8 @@ void on_script_message(WebKitUserContentManager*, WebKitJavascriptResult* result
     const std::u16string message = utf8_to_utf16(std::string(data ? data : "", size));
     message_sink(message);
   } catch (...) {
-    // Out of memory: nothing can be queued; the page's request stays unanswered.
+    // No memory for the text: the shell still answers the request, from its first bytes.
+    unreadable_sink(data ? data : "", size);
   }
   g_bytes_unref(bytes);
 }
@@ -111,13 +113,15 @@ gboolean on_context_menu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, Web
 }
 }  // namespace
 
-WebView* gtk_create_web_view(MainWindow* window, void (*on_message)(const std::u16string&)) {
+WebView* gtk_create_web_view(MainWindow* window, void (*on_message)(const std::u16string&),
+                             void (*on_unreadable)(const char*, std::size_t)) {
   GtkWidget* gtk_window = reinterpret_cast<GtkWidget*>(window);
   if (!gtk_window || gtk_window != app_window || web_context) return nullptr;
   // Ephemeral: nothing of the page (storage, cache, cookies) is ever written to disk.
   web_context = webkit_web_context_new_ephemeral();
   content_manager = webkit_user_content_manager_new();
   message_sink = on_message;
+  unreadable_sink = on_unreadable;
   WebKitUserScript* script =
       webkit_user_script_new(PAGE_BRIDGE_SCRIPT, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                              WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
@@ -164,6 +168,7 @@ void gtk_close_web_view(WebView* view) {
   detach_browser_keys();
   gtk_widget_destroy(reinterpret_cast<GtkWidget*>(view));
   message_sink = nullptr;
+  unreadable_sink = nullptr;
   g_clear_object(&content_manager);
   g_clear_object(&web_context);
 }

@@ -1,5 +1,8 @@
 // The main window, the message loop and message boxes on GTK 3.
+#include <glib-unix.h>
+
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 
 #include "shell/platform/gtk_internal.h"
@@ -33,12 +36,48 @@ void route_event(GdkEvent* event, gpointer) {
   gtk_main_do_event(event);
 }
 
+void post_quit(int exit_code);
+
+// GTK drops a close of the main window while a modal dialog (the file dialog, print, a
+// message box) is open, so every other window is closed first, and the close is asked
+// again until the main window is gone.
+gboolean close_all_windows(gpointer) {
+  if (!app_window) return G_SOURCE_REMOVE;
+  cancel_file_dialog();
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* it = windows; it; it = it->next) {
+    GtkWindow* window = GTK_WINDOW(it->data);
+    if (GTK_WIDGET(window) != app_window && gtk_window_get_window_type(window) == GTK_WINDOW_TOPLEVEL)
+      gtk_window_close(window);
+  }
+  g_list_free(windows);
+  gtk_window_close(GTK_WINDOW(app_window));
+  return G_SOURCE_CONTINUE;
+}
+
+// A request to end the program (SIGTERM from the system's shut-down, Ctrl+C, a closed
+// terminal) closes the window as the user would, so the run ends in its usual order.
+gboolean on_stop_signal(gpointer) {
+  static bool closing = false;
+  if (!app_window) {
+    post_quit(0);
+  } else if (!closing) {
+    closing = true;
+    close_all_windows(nullptr);
+    g_timeout_add(100, close_all_windows, nullptr);
+  }
+  return G_SOURCE_CONTINUE;
+}
+
 bool initialize() {
   g_set_prgname("tallywell");
   g_set_application_name("Tallywell Lite");
   // No arguments: the program reads no command line, not even the toolkit's options.
   toolkit_ready = gtk_init_check(nullptr, nullptr);
-  if (toolkit_ready) gdk_event_handler_set(route_event, nullptr, nullptr);
+  if (toolkit_ready) {
+    gdk_event_handler_set(route_event, nullptr, nullptr);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) g_unix_signal_add(signal, on_stop_signal, nullptr);
+  }
   return toolkit_ready;
 }
 
@@ -49,8 +88,6 @@ int system_dpi() {
   if (resolution <= 0) resolution = 96.0;
   return static_cast<int>(std::lround(resolution * monitor_scale()));
 }
-
-void post_quit(int exit_code);
 
 void on_window_destroy(GtkWidget*, gpointer) {
   // From here on the window takes no replies and no dialog, as a destroyed window would.

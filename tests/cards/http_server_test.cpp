@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <future>
 #include <random>
@@ -32,12 +34,54 @@ bool answers_health(int port) {
   return answer && answer->status == 200;
 }
 
+// Sends the bytes on a new connection, as a hostile client would, and reads what comes back
+// until the server closes the connection or `wait` passes without a byte.
+struct RawAnswer {
+  std::string text;
+  bool closed = false;
+};
+
+RawAnswer raw_exchange(int port, const std::string& request, std::chrono::milliseconds wait = 3s) {
+  RawAnswer answer;
+  const int sock = connect_to_loopback(port);
+  timeval timeout{static_cast<time_t>(wait.count() / 1000), static_cast<suseconds_t>(wait.count() % 1000 * 1000)};
+  setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  if (send(sock, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = recv(sock, buffer, sizeof buffer, 0);
+      if (n > 0) {
+        answer.text.append(buffer, static_cast<std::size_t>(n));
+        continue;
+      }
+      // A reset counts as closed: the server closed with the refused body still unread.
+      answer.closed = n == 0 || errno == ECONNRESET;
+      break;
+    }
+  }
+  close(sock);
+  return answer;
+}
+
 class CardServerRoutes : public CardServerSuite {
  protected:
   httplib::Client client() {
     httplib::Client c("127.0.0.1", port);
     c.set_read_timeout(15, 0);
     return c;
+  }
+
+  // After a hostile request: the health check and a real save are answered at once.
+  void expect_still_serving(const std::string& after) {
+    httplib::Client c("127.0.0.1", port);
+    c.set_read_timeout(1, 0);
+    const auto health = c.Get("/health");
+    ASSERT_TRUE(health) << after;
+    EXPECT_EQ(health->status, 200) << after;
+    const auto saved = c.Post("/api/save_card_placing", join_fields({"1012", "4", "2143"}), "text/plain");
+    ASSERT_TRUE(saved) << after;
+    EXPECT_EQ(saved->body, "true") << after;
+    query_contest("DELETE FROM placings WHERE contestant_no = 1012");  // a card saves a placing once
   }
 };
 
@@ -96,16 +140,70 @@ TEST_F(CardServerRoutes, AnOversizedBodyIsRefusedAndTheServerGoesOn) {
   EXPECT_EQ(runs, 1);
 }
 
+// Only a body sent with a length within the limit is read. Any other is answered before a
+// byte of it is read, and its connection closed, however much the client goes on sending.
+TEST_F(CardServerRoutes, ABodyOfAnyOtherFramingIsRefusedUnreadAndItsConnectionClosed) {
+  open_test_contest();
+  const std::string head = "POST /api/save_card_placing HTTP/1.1\r\nHost: phone\r\n";
+  const std::string placing = join_fields({"1011", "3", "1234"});
+  const std::string requests[] = {
+      head + "Transfer-Encoding: chunked\r\n\r\n400\r\n" + std::string(1024, '1') + "\r\n",
+      head + "Transfer-Encoding: chunked\r\n\r\n",
+      head + "Connection: close\r\n\r\n" + placing,
+      head + "Content-Length: 104857600\r\n\r\n" + placing,
+      head + "Content-Length: 12abc\r\n\r\n" + placing,
+  };
+  for (const std::string& request : requests) {
+    const std::string shown = request.substr(head.size(), 40);
+    const RawAnswer answer = raw_exchange(port, request);
+    EXPECT_EQ(answer.text.rfind("HTTP/1.1 404", 0), 0u) << shown << "\n" << answer.text;
+    EXPECT_NE(answer.text.find("\r\n\r\n" + NOT_FOUND), std::string::npos) << shown << "\n" << answer.text;
+    EXPECT_TRUE(answer.closed) << shown;
+    expect_still_serving(shown);
+  }
+  // None of the refused bodies reached the contest.
+  EXPECT_EQ(query_contest("SELECT COUNT(*) FROM placings WHERE contestant_no = 1011"), "0");
+  close_test_contest();
+}
+
+// A Range header never cuts an answer short, on a card route or on a page; one the library
+// cannot read is refused with the usual error.
+TEST_F(CardServerRoutes, ARangeHeaderNeverCutsAnAnswer) {
+  open_test_contest();
+  auto c = client();
+  for (const char* range : {"bytes=0-1", "bytes=99999-", "bytes=0-1,4-5"}) {
+    const httplib::Headers headers = {{"Range", range}};
+    const auto names = c.Post("/api/fetch_card_names", headers, join_fields({"1011", "3"}), "text/plain");
+    ASSERT_TRUE(names) << range;
+    EXPECT_EQ(names->status, 200) << range;
+    EXPECT_EQ(names->body, join_fields({"Ann", "Cows"})) << range;
+    const auto saved = c.Post("/api/save_card_placing", headers, join_fields({"1011", "3", "1234"}), "text/plain");
+    ASSERT_TRUE(saved) << range;
+    EXPECT_EQ(saved->status, 200) << range;
+    EXPECT_EQ(saved->body, "true") << range;
+    query_contest("DELETE FROM placings");
+    const auto page = c.Get("/placing", headers);
+    ASSERT_TRUE(page) << range;
+    EXPECT_EQ(page->status, 200) << range;
+    EXPECT_EQ(page->get_header_value("Content-Type"), "text/html") << range;
+    EXPECT_FALSE(page->has_header("Content-Range")) << range;
+    EXPECT_EQ(page->body, placing_card_page) << range;
+    expect_still_serving(range);
+  }
+  const auto unreadable = c.Get("/reasons", {{"Range", "bytes=x"}});
+  ASSERT_TRUE(unreadable);
+  EXPECT_EQ(unreadable->status, 404);
+  EXPECT_EQ(unreadable->body, NOT_FOUND);
+  EXPECT_EQ(unreadable->get_header_value("Content-Type"), "application/json");
+  expect_still_serving("bytes=x");
+  close_test_contest();
+}
+
 // A phone on a slow network may send its request a while after the connection is made; the
 // server must wait for it rather than drop the connection unread.
 TEST_F(CardServerRoutes, ARequestSentWellAfterItsConnectionIsStillAnswered) {
-  const int sock = socket(AF_INET, SOCK_STREAM, 0);
+  const int sock = connect_to_loopback(port);
   ASSERT_GE(sock, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const std::string request = "GET /health HTTP/1.1\r\nHost: phone\r\nConnection: close\r\n\r\n";
   ASSERT_EQ(send(sock, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));

@@ -1,11 +1,17 @@
 // The bridge harness as a black box: NUL-ended requests in, NUL-ended replies out.
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <sys/wait.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
+#include "support/loopback_port.h"
 #include "support/temp_home.h"
 
 namespace {
@@ -56,4 +62,45 @@ TEST(BridgeHarness, OpensTheFileItsDialogStandInNames) {
   ASSERT_EQ(replies.size(), 2u);
   EXPECT_EQ(replies[0], "1:Reopen");
   EXPECT_EQ(replies[1], "2:ERROR:Critical failure, the database could not be opened.");
+}
+
+// Clients sending their requests a byte at a time hold the card server's threads, which no
+// read time-out frees: once its input ends the harness still exits, within the server's wait.
+TEST(BridgeHarness, EndsSoonAfterItsInputWhileClientsTrickleRequests) {
+  TempHome home;
+  const char* harness = std::getenv("BRIDGE_HARNESS");
+  ASSERT_NE(harness, nullptr);
+  const int port = free_loopback_port();
+  const std::string command = "HOME='" + home.home.string() + "' TALLYWELL_CARD_PORT=" + std::to_string(port) +
+                              " timeout 20 '" + harness + "' > /dev/null";
+  FILE* input = popen(command.c_str(), "w");
+  ASSERT_NE(input, nullptr);
+  httplib::Client client("127.0.0.1", port);
+  bool up = false;
+  for (int wait = 0; wait < 100 && !up; ++wait) {
+    const auto health = client.Get("/health");
+    up = health && health->status == 200;
+    if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_TRUE(up);
+
+  std::atomic<bool> done{false};
+  std::vector<std::thread> clients;
+  for (int i = 0; i < 3; ++i) {
+    clients.emplace_back([port, &done] {
+      const int sock = connect_to_loopback(port);
+      const std::string head = "POST /api/save_card_placing HTTP/1.1\r\nHost: x\r\nX-Slow: ";
+      send(sock, head.data(), head.size(), MSG_NOSIGNAL);
+      while (!done && send(sock, "a", 1, MSG_NOSIGNAL) == 1) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      close(sock);
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const auto closed = std::chrono::steady_clock::now();
+  const int status = pclose(input);  // ends the input, then waits for the harness
+  const auto took = std::chrono::steady_clock::now() - closed;
+  done = true;
+  for (auto& c : clients) c.join();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_LT(took, std::chrono::seconds(4));
 }

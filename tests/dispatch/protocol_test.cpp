@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <atomic>
+#include <cstdio>
+#include <fstream>
 #include <stdexcept>
 
 #include "shell/message_bridge.h"
@@ -162,4 +165,34 @@ TEST(Worker, StopWithAnEmptyQueueEndsTheWorkerAtOnce) {
   const auto start = std::chrono::steady_clock::now();
   worker.stop();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+// The page's messages are taken on the UI thread, which must never die of one: a message
+// too large for the memory left is answered with an error under its id, and the next one
+// is taken as usual. Run in a child process whose address space is capped just above what
+// it already uses; answers its exit code.
+int take_a_message_too_large_for_the_memory_left() {
+  RunningWorker worker;
+  register_function("echo", [](const std::string& a) { return a; });
+  const std::u16string huge = u"7:echo:" + std::u16string(40'000'000, u'x');
+  long used_kb = 0;
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmSize:", 0) == 0) used_kb = std::stol(line.substr(7));
+  }
+  const rlim_t cap = (static_cast<rlim_t>(used_kb) + 20 * 1024) * 1024;
+  const rlimit limit{cap, cap};
+  if (setrlimit(RLIMIT_AS, &limit) != 0) return 2;
+  on_web_message_received(huge);
+  on_web_message_received(u"8:echo:small");
+  const auto replies = worker.wait_for(2);
+  worker.stop();
+  if (replies.size() == 2 && replies[0].rfind("7:ERROR:", 0) == 0 && replies[1] == "8:small") return 0;
+  std::fprintf(stderr, "replies: %zu, first: %.80s\n", replies.size(), replies.empty() ? "" : replies[0].c_str());
+  return 1;
+}
+
+TEST(PageIntake, AMessageTooLargeForTheMemoryLeftIsAnsweredWithAnError) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::_Exit(take_a_message_too_large_for_the_memory_left()), ::testing::ExitedWithCode(0), "");
 }

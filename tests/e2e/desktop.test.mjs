@@ -73,6 +73,49 @@ describe('tallywell', () => {
     await closeAndExpectExit(program);
     assert.ok(await portRefuses(CARD_PORT));
   });
+
+  // Each client holds a request open by sending a byte a second, which no read time-out
+  // ever trips: the window still closes and the program ends within the card server's wait.
+  test('clients trickling requests do not keep it running once its window is closed', async (t) => {
+    const program = startProgram(APP, [], display.env, temporaryHome());
+    t.after(() => program.kill());
+    await waitForWindow(TITLE, display.env, 20000, program);
+    await waitForHealth(10000);
+    const clients = [];
+    for (let i = 0; i < 3; ++i) {
+      const socket = net.connect({ host: '127.0.0.1', port: CARD_PORT });
+      socket.on('error', () => {});
+      await once(socket, 'connect');
+      socket.write('POST /api/save_card_placing HTTP/1.1\r\nHost: x\r\nX-Slow: ');
+      clients.push(socket);
+    }
+    const trickle = setInterval(() => { for (const socket of clients) socket.write('a'); }, 1000);
+    t.after(() => { clearInterval(trickle); for (const socket of clients) socket.destroy(); });
+    await sleep(1500);
+    const started = Date.now();
+    await closeAndExpectExit(program);
+    t.diagnostic(`closed with three trickling clients in ${Date.now() - started} ms`);
+    assert.equal((await findWindows(TITLE, display.env)).length, 0);
+  });
+
+  // A modal dialog makes GTK drop a close of the main window; a signal must not be lost to it.
+  test('SIGINT, and SIGHUP while the print dialog is open, end it as closing the window does', async (t) => {
+    for (const signal of ['SIGINT', 'SIGHUP']) {
+      const program = startProgram(APP, [], display.env, temporaryHome());
+      t.after(() => program.kill());
+      await waitForWindow(TITLE, display.env, 20000, program);
+      await waitForHealth(10000);
+      if (signal === 'SIGHUP') {
+        await sleep(1000);  // the page has the keyboard once it has loaded
+        await pressKeys(display.env, 'ctrl+p');
+        await waitForWindow('Print', display.env, 10000);
+      }
+      program.child.kill(signal);
+      const result = await exitWithin(program, 5000);
+      assert.deepEqual(result, { code: 0, signal: null }, `${signal}; stderr: ${program.stderr().slice(-2000)}`);
+      assert.ok(await portRefuses(CARD_PORT), signal);
+    }
+  });
 });
 
 describe('page bridge in the real web view', () => {

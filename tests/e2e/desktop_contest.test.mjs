@@ -31,7 +31,9 @@ function sql(file, statement) {
   return execFileSync('sqlite3', ['-cmd', '.timeout 5000', file, statement], { encoding: 'utf8' }).trim();
 }
 
-test('typing a contest name and Enter creates its folder and file; a card placing lands in it', async (t) => {
+// Starts the application, creates the contest as an official would, and saves a phone's
+// placing into it; resolves to the program and the contest file.
+async function startWithAPlacing(t) {
   const home = temporaryHome();
   const program = startProgram(APP, [], display.env, home);
   t.after(() => program.kill());
@@ -63,10 +65,26 @@ test('typing a contest name and Enter creates its folder and file; a card placin
   assert.equal(saved.status, 200);
   assert.equal(await saved.text(), 'true');
   assert.equal(sql(db, 'SELECT class_id, contestant_no, placing FROM placings;'), '1|1011|2143');
+  return { program, db };
+}
 
-  await closeWindow(TITLE, display.env);
-  assert.deepEqual(await exitWithin(program, 5000), { code: 0, signal: null });
-  // Closed cleanly: the placing is in the main file, not left in a write-ahead log.
+// Closed cleanly: the placing is in the main file, not left in a write-ahead log.
+function expectPlacingInTheFile(db) {
   assert.ok(!fs.existsSync(`${db}-wal`) || fs.statSync(`${db}-wal`).size === 0);
   assert.equal(sql(db, 'SELECT placing FROM placings WHERE contestant_no = 1011;'), '2143');
+}
+
+test('typing a contest name and Enter creates its folder and file; a card placing lands in it', async (t) => {
+  const { program, db } = await startWithAPlacing(t);
+  await closeWindow(TITLE, display.env);
+  assert.deepEqual(await exitWithin(program, 5000), { code: 0, signal: null });
+  expectPlacingInTheFile(db);
+});
+
+// The system's shut-down sends SIGTERM: the same ending as closing the window.
+test('SIGTERM ends the run as closing the window does: exit 0, the placing merged into the file', async (t) => {
+  const { program, db } = await startWithAPlacing(t);
+  program.child.kill('SIGTERM');
+  assert.deepEqual(await exitWithin(program, 5000), { code: 0, signal: null });
+  expectPlacingInTheFile(db);
 });

@@ -3,10 +3,15 @@
 // (id:result) are UTF-8 texts, each ended by one NUL byte. HOME decides the Desktop
 // folder; TALLYWELL_OPEN_PATH is the file the open-contest dialog answers (unset or empty:
 // the user cancelled). TALLYWELL_CARD_PORT, when set, starts the card server on
-// 127.0.0.1 at that port, served through the same worker.
+// 127.0.0.1 at that port, served through the same worker. SIGTERM, SIGINT and SIGHUP shut
+// it down in the same order as the end of input, without waiting for replies.
+#include <signal.h>
+
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -26,6 +31,10 @@ std::mutex output_mutex;
 std::condition_variable replies_cv;
 long long requests_read = 0;
 long long replies_written = 0;
+
+std::thread worker_thread;
+std::thread server_thread;
+std::promise<void> server_returned;
 
 bool write_reply(std::string* reply) {
   {
@@ -49,16 +58,53 @@ int card_server_port() {
   const char* port = std::getenv("TALLYWELL_CARD_PORT");
   return port && *port ? std::atoi(port) : 0;
 }
+
+// The system's order: the server, the worker, then the database. A client trickling its
+// request holds the server's end as long as it likes, so the server gets two seconds; the
+// process then ends without the exit's destructors, which would destroy the Server under
+// its thread.
+[[noreturn]] void shut_down() {
+  static std::mutex once;
+  once.lock();  // never unlocked: a second caller waits here until the first one exits
+  stop_http_server();
+  request_stop();
+  if (server_thread.joinable()) {
+    if (server_returned.get_future().wait_for(std::chrono::seconds(2)) == std::future_status::ready) {
+      server_thread.join();
+    } else {
+      server_thread.detach();
+    }
+  }
+  worker_thread.join();
+  close_database();
+  std::fflush(stdout);  // not every stream: the main thread may be reading standard input
+  std::_Exit(0);
+}
 }  // namespace
 
 int main() {
   contest_dialog_layer = dialog_stand_in;
   post_command_result = write_reply;
   initialize_functions();
-  std::thread worker_thread(command_worker_func);
+  // Blocked in every thread, the ones started below included; one thread waits for them.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stop_signals, signal);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  std::thread([stop_signals] {
+    int signal = 0;
+    sigwait(&stop_signals, &signal);
+    shut_down();
+  }).detach();
+
+  worker_thread = std::thread(command_worker_func);
   const int card_port = card_server_port();
-  std::thread server_thread;
-  if (card_port > 0) server_thread = std::thread([card_port] { run_http_server("127.0.0.1", card_port); });
+  if (card_port > 0) {
+    server_thread = std::thread([card_port] {
+      run_http_server("127.0.0.1", card_port);
+      server_returned.set_value();
+    });
+  }
 
   std::string message;
   while (std::getline(std::cin, message, '\0')) {
@@ -69,15 +115,10 @@ int main() {
     on_web_message_received(utf8_to_utf16(message));
   }
 
-  // End of input: let every request read so far be answered, then stop in the system's order.
+  // End of input: let every request read so far be answered, then stop.
   {
     std::unique_lock<std::mutex> lock(output_mutex);
     replies_cv.wait(lock, [] { return replies_written >= requests_read; });
   }
-  stop_http_server();
-  request_stop();
-  if (server_thread.joinable()) server_thread.join();
-  worker_thread.join();
-  close_database();
-  return 0;
+  shut_down();
 }

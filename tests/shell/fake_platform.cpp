@@ -93,7 +93,8 @@ bool post_reply(MainWindow* window, std::string* reply) {
   return true;
 }
 
-WebView* create_web_view(MainWindow* window, void (*on_message)(const std::u16string&)) {
+WebView* create_web_view(MainWindow* window, void (*on_message)(const std::u16string&),
+                         void (*)(const char*, std::size_t)) {
   fake_record(window == FAKE_WINDOW ? "create_web_view" : "create_web_view ?");
   if (!fake.view_ok) return nullptr;
   page_sink = on_message;
