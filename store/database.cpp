@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "store/failures.h"
+
 sqlite3* contest_db = nullptr;
 
 Statement::~Statement() {
@@ -31,8 +33,10 @@ Statement prepare_statement(const char* sql) {
   if (!contest_db) throw std::runtime_error("Database not initialized");
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(contest_db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+    const int code = sqlite3_extended_errcode(contest_db);
+    const std::string message = sqlite3_errmsg(contest_db);
     sqlite3_finalize(stmt);
-    throw std::runtime_error(std::string("Failed to prepare statement: ") + sqlite3_errmsg(contest_db));
+    throw SqliteFailure("Failed to prepare statement: " + message, code);
   }
   return Statement(stmt);
 }

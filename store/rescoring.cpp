@@ -1,11 +1,11 @@
 // The rescoring pass: scores are derived data, brought up to date lazily before they are read.
 #include <sqlite3.h>
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "store/database.h"
+#include "store/failures.h"
 #include "store/scoring.h"
 
 namespace {
@@ -50,6 +50,8 @@ const char* const UPDATE_SQL = "UPDATE placings SET placing_score = ?1, total_sc
 
 const char* const STAMP_SQL = "UPDATE contest SET scored_at = datetime('now', 'localtime') WHERE id = 1";
 
+[[noreturn]] void raise_failure(const char* what) { throw SqliteFailure(what, sqlite3_extended_errcode(contest_db)); }
+
 std::vector<ClassKey> scorable_classes() {
   std::vector<ClassKey> classes;
   Statement query = prepare_statement(CLASSES_SQL);
@@ -62,9 +64,10 @@ std::vector<ClassKey> scorable_classes() {
 // Resets both statements so that the guard's ROLLBACK meets no statement still running,
 // then raises; the guard then rolls the whole pass back.
 [[noreturn]] void abandon_pass(Statement& selection, Statement& update, const char* what) {
+  const int code = sqlite3_extended_errcode(contest_db);
   sqlite3_reset(selection.stmt);
   sqlite3_reset(update.stmt);
-  throw std::runtime_error(what);
+  throw SqliteFailure(what, code);
 }
 
 void score_class(const ClassKey& key, const std::string& since, Statement& selection, Statement& update) {
@@ -92,7 +95,7 @@ void score_class(const ClassKey& key, const std::string& since, Statement& selec
 
 bool scores_out_of_date(std::string scored_at) {
   Statement query = prepare_statement(STATE_SQL);
-  if (query.step() != SQLITE_ROW) throw std::runtime_error("Failed to read the scoring state");
+  if (query.step() != SQLITE_ROW) raise_failure("Failed to read the scoring state");
   const std::string latest = column_text(query, 0);
   const bool unscored = sqlite3_column_int(query.stmt, 1) != 0;
   // No class and no placing: nothing to score.
@@ -119,11 +122,11 @@ void rescore_placings() {
   Statement update = prepare_statement(UPDATE_SQL);
 
   if (sqlite3_exec(contest_db, "BEGIN TRANSACTION", nullptr, nullptr, nullptr) != SQLITE_OK)
-    throw std::runtime_error("Failed to begin transaction");
+    raise_failure("Failed to begin transaction");
   TransactionGuard guard;
   for (const ClassKey& key : classes) score_class(key, since, selection, update);
   if (sqlite3_exec(contest_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-    throw std::runtime_error("Failed to commit scores");
+    raise_failure("Failed to commit scores");
   guard.committed = true;
 
   // Stamped only once the scores are stored. Should it fail, the old stamp stays and the
