@@ -121,7 +121,10 @@ void rescore_placings() {
   Statement selection = prepare_statement(SELECT_SQL);
   Statement update = prepare_statement(UPDATE_SQL);
 
-  if (sqlite3_exec(contest_db, "BEGIN TRANSACTION", nullptr, nullptr, nullptr) != SQLITE_OK)
+  // IMMEDIATE takes the write lock at the start, waiting out the busy timeout while another
+  // program holds it, as every save does. A deferred transaction would first read, and its
+  // first update would then be refused at once: SQLite cannot wait to upgrade a read.
+  if (sqlite3_exec(contest_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
     raise_failure("Failed to begin transaction");
   TransactionGuard guard;
   for (const ClassKey& key : classes) score_class(key, since, selection, update);

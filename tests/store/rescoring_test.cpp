@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
 #include "scoring_test_support.h"
+#include "store/failures.h"
 #include "store/scoring.h"
 
 namespace {
@@ -196,6 +199,44 @@ TEST_F(RescoringTest, ClockSetBackStillScores) {
   // An unscored placing in a class that cannot be scored does not make the scores stale.
   add_placing(4, 2, 1013, 1243, "NULL", PLACINGS_SAVED);
   EXPECT_FALSE(scores_out_of_date(LAST_PASS));
+}
+
+// Another program's connection to the contest file, holding its write lock.
+struct OtherProgram {
+  sqlite3* db = nullptr;
+  OtherProgram() { sqlite3_open(sqlite3_db_filename(contest_db, "main"), &db); }
+  ~OtherProgram() { sqlite3_close(db); }
+  int exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+};
+
+TEST_F(RescoringTest, APassWaitsForAnotherProgramsLockAndNamesItWhenHeldTooLong) {
+  initialize_functions();
+  add_placing(1, 1, 1011, 2134, "NULL", PLACINGS_SAVED);
+  OtherProgram other;
+  ASSERT_EQ(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
+  std::thread release([&other] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    other.exec("COMMIT");
+  });
+  const std::string waited = run_payload("fetch_indiv_scores:");
+  release.join();
+  EXPECT_EQ(waited.rfind("ERROR:", 0), std::string::npos) << waited;
+  EXPECT_EQ(scores(1), "48/48");
+
+  // Held past the busy timeout (shortened here): the pass, a save and a card save all give
+  // up without writing; the two operations say that another program has the contest.
+  add_placing(2, 1, 1012, 1324, "NULL", now());
+  const std::string stamp = scored_at();
+  sqlite3_busy_timeout(contest_db, 100);
+  ASSERT_EQ(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
+  EXPECT_EQ(run_payload("fetch_indiv_rankings:"), CONTEST_BUSY_ERROR);
+  EXPECT_EQ(run_payload("save_division:none\x1FSenior\x1F"), CONTEST_BUSY_ERROR);
+  EXPECT_EQ(run_payload("save_card_placing:1013\x1F" "1\x1F" "1234"), "false");
+  EXPECT_FALSE(in_transaction());
+  ASSERT_EQ(other.exec("COMMIT"), SQLITE_OK);
+  EXPECT_EQ(scores(2), "/");
+  EXPECT_EQ(scored_at(), stamp);
+  EXPECT_EQ(text("SELECT count(*) FROM divisions"), "1");
 }
 
 // Runs the pass through the operation as the worker would, checking that a failure leaves
