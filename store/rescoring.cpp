@@ -10,7 +10,7 @@
 
 namespace {
 struct ClassKey {
-  int id;
+  sqlite3_int64 id;  // ids are 64-bit: a file written by another program may hold any
   int placing;
   int cuts;
 };
@@ -55,9 +55,12 @@ const char* const STAMP_SQL = "UPDATE contest SET scored_at = datetime('now', 'l
 std::vector<ClassKey> scorable_classes() {
   std::vector<ClassKey> classes;
   Statement query = prepare_statement(CLASSES_SQL);
-  while (query.step() == SQLITE_ROW)
-    classes.push_back({sqlite3_column_int(query.stmt, 0), sqlite3_column_int(query.stmt, 1),
+  int rc;
+  while ((rc = query.step()) == SQLITE_ROW)
+    classes.push_back({sqlite3_column_int64(query.stmt, 0), sqlite3_column_int(query.stmt, 1),
                        sqlite3_column_int(query.stmt, 2)});
+  // A short list would score some classes and then stamp the pass as if it had scored all.
+  if (rc != SQLITE_DONE) raise_failure("Failed to read the classes to score");
   return classes;
 }
 
@@ -71,18 +74,18 @@ std::vector<ClassKey> scorable_classes() {
 }
 
 void score_class(const ClassKey& key, const std::string& since, Statement& selection, Statement& update) {
-  selection.bind_int(1, key.id);
+  selection.bind_int64(1, key.id);
   selection.bind_text(2, since);
-  selection.bind_int(3, key.id);
+  selection.bind_int64(3, key.id);
   int rc;
   while ((rc = selection.step()) == SQLITE_ROW) {
-    const int placing_id = sqlite3_column_int(selection.stmt, 0);
+    const sqlite3_int64 placing_id = sqlite3_column_int64(selection.stmt, 0);
     const int score = placing_score(sqlite3_column_int(selection.stmt, 1), key.placing, key.cuts);
     // A reasons score may be any 32-bit number, so the total needs 64 bits.
     const long long total = static_cast<long long>(score) + sqlite3_column_int64(selection.stmt, 2);
     update.bind_int(1, score);
     update.bind_int64(2, total);
-    update.bind_int(3, placing_id);
+    update.bind_int64(3, placing_id);
     if (update.step() != SQLITE_DONE) abandon_pass(selection, update, "Failed to store scores");
     sqlite3_reset(update.stmt);
     clear_bindings(update);

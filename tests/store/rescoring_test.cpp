@@ -201,6 +201,21 @@ TEST_F(RescoringTest, ClockSetBackStillScores) {
   EXPECT_FALSE(scores_out_of_date(LAST_PASS));
 }
 
+TEST_F(RescoringTest, IdsBeyondThirtyTwoBitsScoreTheirOwnRows) {
+  // Written by another program: a class and a placing whose ids need 64 bits, beside a
+  // placing whose id is what the placing's id would be cut to.
+  exec("INSERT INTO classes (id, type_id, name, placing, cuts, timestamp) VALUES"
+       " (4294967299, 1, 'Lambs', 1234, 253, '" + CLASS_SAVED + "')");
+  add_placing(5, 1, 1011, 1234, "NULL", PLACINGS_SAVED);
+  exec("INSERT INTO placings (id, class_id, contestant_no, placing, timestamp) VALUES"
+       " (4294967301, 1, 1012, 2134, '" + PLACINGS_SAVED + "'),"
+       " (4294967302, 4294967299, 1013, 1324, '" + PLACINGS_SAVED + "')");
+  rescore_placings();
+  EXPECT_EQ(scores(5), "50/50");
+  EXPECT_EQ(text("SELECT placing_score FROM placings WHERE id = 4294967301"), "48");
+  EXPECT_EQ(text("SELECT placing_score FROM placings WHERE id = 4294967302"), "45");
+}
+
 // Another program's connection to the contest file, holding its write lock.
 struct OtherProgram {
   sqlite3* db = nullptr;
@@ -300,6 +315,25 @@ TEST_F(RescoringFailureTest, FailingSelectionRollsBackThePass) {
   EXPECT_TRUE(fired);
   expect_next_pass_scores_all();
   EXPECT_EQ(scores(4), "48/48");
+}
+
+// Interrupts the query for the classes to score, so that its step fails.
+int interrupt_class_list(void* fired) {
+  for (sqlite3_stmt* s = sqlite3_next_stmt(contest_db, nullptr); s; s = sqlite3_next_stmt(contest_db, s)) {
+    if (!std::strstr(sqlite3_sql(s), "SELECT id, placing, cuts FROM classes") || !sqlite3_stmt_busy(s)) continue;
+    *static_cast<bool*>(fired) = true;
+    return 1;
+  }
+  return 0;
+}
+
+TEST_F(RescoringFailureTest, FailingClassListFailsThePass) {
+  bool fired = false;
+  sqlite3_progress_handler(contest_db, 1, interrupt_class_list, &fired);
+  expect_failed_pass_left_nothing();
+  sqlite3_progress_handler(contest_db, 0, nullptr, nullptr);
+  EXPECT_TRUE(fired);
+  expect_next_pass_scores_all();
 }
 
 TEST_F(RescoringFailureTest, FailingCommitRollsBackThePass) {
