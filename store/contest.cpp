@@ -50,6 +50,8 @@ std::string create_contest(const std::string& name) {
   const std::string desktop = desktop_folder_path();
   if (desktop.empty()) return "ERROR:The Desktop folder could not be found.";
   if (!is_allowed_contest_name(name)) return BAD_NAME;
+  // A contest whose file went away no longer holds the program; any other open one does.
+  if (contest_db && !contest_file_in_place()) close_database();
 
   const fs::path folder = fs::path(desktop) / name;
   // symlink_status so a dangling link at that name also counts as something being there.
@@ -73,11 +75,9 @@ std::string open_contest(const std::string&) {
   // The dialog's path goes to SQLite byte for byte: file names need not be valid UTF-8.
   const std::string path = open_contest_dialog();
   if (path.empty()) return "None";
+  if (contest_db && !contest_file_in_place()) close_database();
   if (contest_db) return OPEN_FAILED;
-  if (sqlite3_open_v2(path.c_str(), &contest_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-    close_database();
-    return OPEN_FAILED;
-  }
+  if (!open_database(path)) return OPEN_FAILED;
   CloseUnlessKept guard;
   for (const char* pragma : {"PRAGMA foreign_keys = ON;", "PRAGMA synchronous = NORMAL;"}) {
     Statement statement = prepare_statement(pragma);
