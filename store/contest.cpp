@@ -7,6 +7,7 @@
 #include "shell/contest_dialog.h"
 #include "shell/desktop_folder.h"
 #include "store/database.h"
+#include "store/failures.h"
 #include "store/operations.h"
 #include "store/schema.h"
 
@@ -14,6 +15,10 @@ namespace fs = std::filesystem;
 
 namespace {
 const std::string OPEN_FAILED = "ERROR:Critical failure, the database could not be opened.";
+const std::string NOT_A_CONTEST =
+    "ERROR:This file is not a whole contest: some of the contest's tables or rules are missing.";
+const std::string READ_ONLY_CONTEST =
+    "ERROR:This contest file cannot be written: the file or its folder is read-only.";
 const std::string BAD_NAME =
     "ERROR:A contest name cannot be empty, . or .., None, longer than 255 bytes, or hold "
     "control characters or any of / \\ < > : \" | ? *";
@@ -44,6 +49,16 @@ struct CloseUnlessKept {
     if (!keep) close_database();
   }
 };
+
+// The settings every contest connection runs with; the empty text once all are set.
+std::string configure_connection() {
+  for (const char* pragma : {"PRAGMA foreign_keys = ON;", "PRAGMA synchronous = NORMAL;"}) {
+    Statement statement = prepare_statement(pragma);
+    if (statement.step() != SQLITE_DONE) return "ERROR:Pragma could not be set.";
+  }
+  if (sqlite3_busy_timeout(contest_db, 5000) != SQLITE_OK) return "ERROR:Pragma busy timeout could not be set.";
+  return std::string();
+}
 }  // namespace
 
 std::string create_contest(const std::string& name) {
@@ -77,22 +92,28 @@ std::string open_contest(const std::string&) {
   if (path.empty()) return "None";
   if (contest_db && !contest_file_in_place()) close_database();
   if (contest_db) return OPEN_FAILED;
-  if (!open_database(path)) return OPEN_FAILED;
+  // Without SQLITE_OPEN_CREATE: a file that vanished since it was chosen is not made anew.
+  if (!open_database(path, SQLITE_OPEN_READWRITE)) return OPEN_FAILED;
   CloseUnlessKept guard;
-  for (const char* pragma : {"PRAGMA foreign_keys = ON;", "PRAGMA synchronous = NORMAL;"}) {
-    Statement statement = prepare_statement(pragma);
-    if (statement.step() != SQLITE_DONE) return "ERROR:Pragma could not be set.";
-  }
-  if (sqlite3_busy_timeout(contest_db, 5000) != SQLITE_OK) return "ERROR:Pragma busy timeout could not be set.";
+  // SQLite falls back to reading a file it may not write; every save would then fail.
+  if (sqlite3_db_readonly(contest_db, "main") == 1) return READ_ONLY_CONTEST;
+  if (std::string failure = configure_connection(); !failure.empty()) return failure;
   std::string name;
   {
     Statement query = prepare_statement("SELECT name FROM contest;");
-    if (query.step() != SQLITE_ROW) return "ERROR:Contest name could not be retrieved.";
+    const int rc = query.step();
+    if (rc == SQLITE_DONE) return "ERROR:Contest name could not be retrieved.";
+    if (rc != SQLITE_ROW) {
+      const std::string* cause = cause_text(sqlite3_extended_errcode(contest_db));
+      return cause ? *cause : "ERROR:Contest name could not be retrieved.";
+    }
     name = column_text(query, 0);
   }
   // The page reads "None" as "no contest chosen", so a contest of that name would be open in
   // the host while the page thinks none is, and nothing else could be opened.
   if (name == "None") return "ERROR:A contest named None cannot be opened. Rename it first.";
+  // A file without every table and rule would store records the contest's rules never checked.
+  if (!holds_contest_schema(contest_db)) return NOT_A_CONTEST;
   guard.keep = true;
   return name;
 }
