@@ -78,13 +78,15 @@ TEST_F(Contest, CreateRefusesAnExistingNameAndChangesNothing) {
   EXPECT_TRUE(fs::is_empty(home.desktop() / "Taken"));
 }
 
-TEST_F(Contest, CreateWhileOpenLeavesTheOpenContestAndAnEmptyFolder) {
+TEST_F(Contest, CreateWhileOpenLeavesTheOpenContestAndMakesNothing) {
   ASSERT_EQ(create_contest("First"), "");
   sqlite3* first = contest_db;
   EXPECT_EQ(create_contest("Second"), OPEN_FAILED);
   EXPECT_EQ(contest_db, first);
-  EXPECT_TRUE(fs::is_empty(home.desktop() / "Second"));
-  EXPECT_EQ(create_contest("Second"), "ERROR:This contest already exists on your desktop.");
+  // A refused creation must not block the name for later.
+  EXPECT_FALSE(fs::exists(home.desktop() / "Second"));
+  close_database();
+  EXPECT_EQ(create_contest("Second"), "");
 }
 
 TEST_F(Contest, CreateRefusesNamesThatLeaveOrBreakTheDesktopFolder) {
@@ -180,6 +182,29 @@ TEST_F(Contest, AContestStoredAsNoneIsRefusedAndLeftClosed) {
   dialog_answer = (home.desktop() / "none.db").string();
   EXPECT_EQ(open_contest(""), "ERROR:A contest named None cannot be opened. Rename it first.");
   EXPECT_EQ(contest_db, nullptr);
+}
+
+TEST_F(Contest, ACreationCutShortByAFullDiskLeavesNothingUnderTheName) {
+  // From a disk with room for almost nothing to one with room for all: creation runs out of
+  // room at each of its steps in turn.
+  int failed = 0;
+  int made = 0;
+  for (std::size_t size = 8 * 1024; size <= 320 * 1024; size += 8 * 1024) {
+    SmallDisk disk(home.desktop(), size);
+    if (!disk.mounted) GTEST_SKIP() << "no tmpfs can be mounted here";
+    const std::string result = create_contest("Show");
+    if (result.empty()) {
+      ++made;
+      EXPECT_EQ(contest_row(), "1" + S + "Show" + S + "2020-01-01 00:00:00") << size;
+      continue;
+    }
+    ++failed;
+    EXPECT_EQ(result.rfind("ERROR:", 0), 0u) << size;
+    EXPECT_EQ(contest_db, nullptr) << size;
+    EXPECT_TRUE(fs::is_empty(home.desktop())) << size << " bytes: " << result;
+  }
+  EXPECT_GT(failed, 0);
+  EXPECT_GT(made, 0);
 }
 
 TEST_F(Contest, OpenRefusesFilesThatAreNotWholeContestsAndChangesNone) {
