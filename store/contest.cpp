@@ -16,6 +16,7 @@
 #include "store/failures.h"
 #include "store/operations.h"
 #include "store/schema.h"
+#include "store/scoring.h"
 
 namespace fs = std::filesystem;
 
@@ -156,6 +157,7 @@ std::string create_contest(const std::string& name) {
   if (!open_database((folder / "contest.db").string())) return OPEN_FAILED;
   CloseUnlessKept guard;
   if (std::string failure = configure_connection(); !failure.empty()) return failure;
+  keep_scored_at_behind_saves();
   guard.keep = true;
   making.keep = true;
   return std::string();
@@ -189,6 +191,7 @@ std::string open_contest(const std::string&) {
   if (name == "None") return "ERROR:A contest named None cannot be opened. Rename it first.";
   // A file without every table and rule would store records the contest's rules never checked.
   if (!holds_contest_schema(contest_db)) return NOT_A_CONTEST;
+  keep_scored_at_behind_saves();
   guard.keep = true;
   return name;
 }

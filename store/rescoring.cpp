@@ -50,6 +50,25 @@ const char* const UPDATE_SQL = "UPDATE placings SET placing_score = ?1, total_sc
 
 const char* const STAMP_SQL = "UPDATE contest SET scored_at = datetime('now', 'localtime') WHERE id = 1";
 
+// Saves on this connection that stamp a class or placing earlier than scored_at (the clock
+// was set back since the last pass) bring scored_at back to their stamp, so the next pass
+// finds them whenever it runs, also once the clock has passed the old stamp again. Only the
+// saves set the timestamp column; the pass's own score updates leave it, and these alone.
+// Temporary triggers: nothing of them is written to the contest file.
+const char* const SCORED_AT_FOLLOWS_SAVES_SQL = R"SQL(
+CREATE TEMP TRIGGER IF NOT EXISTS scored_at_follows_placing_insert AFTER INSERT ON main.placings
+WHEN NEW.timestamp < (SELECT scored_at FROM contest WHERE id = 1)
+BEGIN UPDATE contest SET scored_at = NEW.timestamp WHERE id = 1; END;
+CREATE TEMP TRIGGER IF NOT EXISTS scored_at_follows_placing_update AFTER UPDATE OF timestamp ON main.placings
+WHEN NEW.timestamp < (SELECT scored_at FROM contest WHERE id = 1)
+BEGIN UPDATE contest SET scored_at = NEW.timestamp WHERE id = 1; END;
+CREATE TEMP TRIGGER IF NOT EXISTS scored_at_follows_class_insert AFTER INSERT ON main.classes
+WHEN NEW.timestamp < (SELECT scored_at FROM contest WHERE id = 1)
+BEGIN UPDATE contest SET scored_at = NEW.timestamp WHERE id = 1; END;
+CREATE TEMP TRIGGER IF NOT EXISTS scored_at_follows_class_update AFTER UPDATE OF timestamp ON main.classes
+WHEN NEW.timestamp < (SELECT scored_at FROM contest WHERE id = 1)
+BEGIN UPDATE contest SET scored_at = NEW.timestamp WHERE id = 1; END;)SQL";
+
 [[noreturn]] void raise_failure(const char* what) { throw SqliteFailure(what, sqlite3_extended_errcode(contest_db)); }
 
 std::vector<ClassKey> scorable_classes() {
@@ -139,4 +158,9 @@ void rescore_placings() {
   // next pass selects the same placings again and stores the same scores.
   Statement stamp = prepare_statement(STAMP_SQL);
   stamp.step();
+}
+
+void keep_scored_at_behind_saves() {
+  if (sqlite3_exec(contest_db, SCORED_AT_FOLLOWS_SAVES_SQL, nullptr, nullptr, nullptr) != SQLITE_OK)
+    raise_failure("Failed to watch for saves stamped before the last pass");
 }

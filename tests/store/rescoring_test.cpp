@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <stdlib.h>
+#include <time.h>
+
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -214,6 +217,44 @@ TEST_F(RescoringTest, IdsBeyondThirtyTwoBitsScoreTheirOwnRows) {
   EXPECT_EQ(scores(5), "50/50");
   EXPECT_EQ(text("SELECT placing_score FROM placings WHERE id = 4294967301"), "48");
   EXPECT_EQ(text("SELECT placing_score FROM placings WHERE id = 4294967302"), "45");
+}
+
+// The local clock as SQLite reads it, moved by changing the time zone.
+struct TimeZone {
+  std::string saved;
+  bool had = false;
+  TimeZone() {
+    if (const char* tz = getenv("TZ")) {
+      had = true;
+      saved = tz;
+    }
+  }
+  ~TimeZone() {
+    if (had) setenv("TZ", saved.c_str(), 1);
+    else unsetenv("TZ");
+    tzset();
+  }
+  static void set(const char* zone) {
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+};
+
+TEST_F(RescoringTest, ASaveWhileTheClockWasBackIsScoredOnceTheClockIsAheadAgain) {
+  initialize_functions();
+  TimeZone zone;
+  TimeZone::set("EAA-2");
+  ASSERT_EQ(run_payload("save_placing:none\x1F" "1\x1F" "1011\x1F" "2134\x1F"), "");
+  ASSERT_EQ(run_payload("fetch_indiv_scores:").rfind("ERROR:", 0), std::string::npos);
+  ASSERT_EQ(text("SELECT placing_score FROM placings"), "48");
+
+  // The clock is set back an hour, a placing is corrected, and the clock goes forward again
+  // before the scores are looked at.
+  TimeZone::set("MAA-1");
+  ASSERT_EQ(run_payload("save_placing:1\x1F" "1\x1F" "1011\x1F" "1324\x1F"), "");
+  TimeZone::set("EAA-2");
+  ASSERT_EQ(run_payload("fetch_indiv_scores:").rfind("ERROR:", 0), std::string::npos);
+  EXPECT_EQ(text("SELECT placing_score FROM placings"), "45");
 }
 
 // Another program's connection to the contest file, holding its write lock.
