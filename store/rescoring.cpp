@@ -52,8 +52,8 @@ const char* const STAMP_SQL = "UPDATE contest SET scored_at = datetime('now', 'l
 
 // Saves on this connection that stamp a class or placing earlier than scored_at (the clock
 // was set back since the last pass) bring scored_at back to their stamp, so the next pass
-// finds them whenever it runs, also once the clock has passed the old stamp again. Only the
-// saves set the timestamp column; the pass's own score updates leave it, and these alone.
+// finds them whenever it runs, also once the clock has passed the old stamp again. The
+// pass's own score updates leave the timestamp column alone and so never fire these.
 // Temporary triggers: nothing of them is written to the contest file.
 const char* const SCORED_AT_FOLLOWS_SAVES_SQL = R"SQL(
 CREATE TEMP TRIGGER IF NOT EXISTS scored_at_follows_placing_insert AFTER INSERT ON main.placings
