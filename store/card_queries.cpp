@@ -2,6 +2,7 @@
 // so these are the only place a card body is read, and the saves store only values a
 // card could have sent.
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "store/database.h"
@@ -65,13 +66,26 @@ std::string fetch_names(const std::string& args, const BoundStatement& query) {
   return collect_one_row(statement);
 }
 
+// A card save answers "false" when the contest's file was moved away: the phone has only
+// "stored" and "not stored" to show. Other failures to prepare raise as for any operation.
+std::optional<Statement> prepare_card_save(const char* sql) {
+  try {
+    return prepare_statement(sql);
+  } catch (const SqliteFailure& failure) {
+    if (failure.code != SQLITE_READONLY_DBMOVED) throw;
+    return std::nullopt;
+  }
+}
+
 // The saves answer only "true" or "false"; a value that is read but is not a number
 // raises like any other operation's, and the card pages count that as a failure too.
 std::string save_card_value(const std::string& args, const BoundStatement& statement_text,
                             bool (*is_valid_value)(int), bool needs_changed_row) {
   if (!contest_db) return CARD_FALSE;
   const FieldList fields = split_fields(args);
-  Statement statement = prepare_statement(statement_text.sql);
+  std::optional<Statement> prepared = prepare_card_save(statement_text.sql);
+  if (!prepared) return CARD_FALSE;
+  Statement& statement = *prepared;
   bind_fields(statement, fields, statement_text.params, fields.size());
   if (!is_valid_value(read_number(fields[VALUE_FIELD]))) return CARD_FALSE;
   if (statement.step() != SQLITE_DONE) return CARD_FALSE;

@@ -1,19 +1,33 @@
 // Creating a contest in its own Desktop folder, and opening an existing contest file.
+#include <fcntl.h>
 #include <limits.h>
+#include <stdio.h>  // renameat2
+#include <stdlib.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "shell/contest_dialog.h"
 #include "shell/desktop_folder.h"
 #include "store/database.h"
+#include "store/failures.h"
 #include "store/operations.h"
 #include "store/schema.h"
+#include "store/scoring.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 const std::string OPEN_FAILED = "ERROR:Critical failure, the database could not be opened.";
+const std::string ALREADY_EXISTS = "ERROR:This contest already exists on your desktop.";
+const std::string NOT_INITIALIZED = "ERROR:The contest could not be initialized.";
+const std::string NOT_A_CONTEST =
+    "ERROR:This file is not a whole contest: some of the contest's tables or rules are missing.";
+const std::string READ_ONLY_CONTEST =
+    "ERROR:This contest file cannot be written: the file or its folder is read-only.";
 const std::string BAD_NAME =
     "ERROR:A contest name cannot be empty, . or .., None, longer than 255 bytes, or hold "
     "control characters or any of / \\ < > : \" | ? *";
@@ -44,28 +58,108 @@ struct CloseUnlessKept {
     if (!keep) close_database();
   }
 };
+
+// A new hidden folder on the Desktop in which a contest is made whole before it gets its
+// name; removed with everything in it unless kept. Declared before the connection's guard,
+// so the connection is closed first.
+struct MakingFolder {
+  fs::path path;
+  bool keep = false;
+  explicit MakingFolder(const fs::path& desktop) {
+    std::string pattern = (desktop / ".tallywell-new-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+      throw fs::filesystem_error("mkdtemp", desktop, std::error_code(errno, std::generic_category()));
+    path = pattern;
+  }
+  ~MakingFolder() {
+    std::error_code ignored;
+    if (!keep) fs::remove_all(path, ignored);
+  }
+};
+
+// Makes a folder's entries durable, so a rename after it cannot outlive what it renames.
+void sync_folder(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) throw fs::filesystem_error("open", folder, std::error_code(errno, std::generic_category()));
+  const int rc = fsync(fd);
+  const int error = errno;
+  ::close(fd);
+  if (rc != 0) throw fs::filesystem_error("fsync", folder, std::error_code(error, std::generic_category()));
+}
+
+// The settings every contest connection runs with; the empty text once all are set.
+std::string configure_connection() {
+  for (const char* pragma : {"PRAGMA foreign_keys = ON;", "PRAGMA synchronous = NORMAL;"}) {
+    Statement statement = prepare_statement(pragma);
+    if (statement.step() != SQLITE_DONE) return "ERROR:Pragma could not be set.";
+  }
+  if (sqlite3_busy_timeout(contest_db, 5000) != SQLITE_OK) return "ERROR:Pragma busy timeout could not be set.";
+  return std::string();
+}
+
+// The text of a failed SQLite call during creation: its cause when the code names one
+// (a full disk above all), else the given text.
+std::string creation_failure(int code, const std::string& otherwise) {
+  const std::string* cause = cause_text(code);
+  return cause ? *cause : otherwise;
+}
+
+// Makes the whole contest, its contest row included, in a file of its own, and leaves it
+// merged into that one file with the connection closed; the empty text on success.
+std::string build_contest(const fs::path& file, const std::string& name) {
+  if (!open_database(file.string())) return OPEN_FAILED;
+  CloseUnlessKept close_always;
+  if (sqlite3_exec(contest_db, schema_sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    return "ERROR:Critical failure, the database could not be initialized.";
+  {
+    Statement insert = prepare_statement("INSERT INTO contest (name, scored_at) VALUES (?, '2020-01-01 00:00:00');");
+    insert.bind_text(1, name);
+    if (insert.step() != SQLITE_DONE) return NOT_INITIALIZED;
+  }
+  // Everything in the file itself and the WAL emptied before the folder is named: what gets
+  // the name is complete on disk.
+  if (sqlite3_wal_checkpoint_v2(contest_db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) != SQLITE_OK)
+    return creation_failure(sqlite3_extended_errcode(contest_db), NOT_INITIALIZED);
+  return std::string();
+}
+
+// Gives the finished folder the contest's name, unless something has taken the name since.
+bool name_folder(const fs::path& made, const fs::path& folder) {
+  if (renameat2(AT_FDCWD, made.c_str(), AT_FDCWD, folder.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno == EEXIST || errno == ENOTEMPTY) return false;
+  throw fs::filesystem_error("rename", made, folder, std::error_code(errno, std::generic_category()));
+}
 }  // namespace
 
 std::string create_contest(const std::string& name) {
   const std::string desktop = desktop_folder_path();
   if (desktop.empty()) return "ERROR:The Desktop folder could not be found.";
   if (!is_allowed_contest_name(name)) return BAD_NAME;
+  // A contest whose file went away no longer holds the program; any other open one does,
+  // and then nothing is made.
+  if (contest_db && !contest_file_in_place()) close_database();
+  if (contest_db) return OPEN_FAILED;
 
   const fs::path folder = fs::path(desktop) / name;
   // symlink_status so a dangling link at that name also counts as something being there.
-  if (fs::exists(fs::symlink_status(folder))) return "ERROR:This contest already exists on your desktop.";
-  fs::create_directories(folder);
+  if (fs::exists(fs::symlink_status(folder))) return ALREADY_EXISTS;
+  fs::create_directories(desktop);
+
+  // Made whole beside its place and then renamed into it: a crash or a failure at any step
+  // leaves nothing under the contest's name, and an existing contest is never touched.
+  MakingFolder making(desktop);
+  if (std::string failure = build_contest(making.path / "contest.db", name); !failure.empty()) return failure;
+  sync_folder(making.path);
+  if (!name_folder(making.path, folder)) return ALREADY_EXISTS;
+  making.path = folder;  // still removed should anything below fail
+  sync_folder(desktop);
 
   if (!open_database((folder / "contest.db").string())) return OPEN_FAILED;
-  if (sqlite3_exec(contest_db, schema_sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-    close_database();
-    return "ERROR:Critical failure, the database could not be initialized.";
-  }
   CloseUnlessKept guard;
-  Statement insert = prepare_statement("INSERT INTO contest (name, scored_at) VALUES (?, '2020-01-01 00:00:00');");
-  insert.bind_text(1, name);
-  if (insert.step() != SQLITE_DONE) return "ERROR:The contest could not be initialized.";
+  if (std::string failure = configure_connection(); !failure.empty()) return failure;
+  keep_scored_at_behind_saves();
   guard.keep = true;
+  making.keep = true;
   return std::string();
 }
 
@@ -73,26 +167,31 @@ std::string open_contest(const std::string&) {
   // The dialog's path goes to SQLite byte for byte: file names need not be valid UTF-8.
   const std::string path = open_contest_dialog();
   if (path.empty()) return "None";
+  if (contest_db && !contest_file_in_place()) close_database();
   if (contest_db) return OPEN_FAILED;
-  if (sqlite3_open_v2(path.c_str(), &contest_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-    close_database();
-    return OPEN_FAILED;
-  }
+  // Without SQLITE_OPEN_CREATE: a file that vanished since it was chosen is not made anew.
+  if (!open_database(path, SQLITE_OPEN_READWRITE)) return OPEN_FAILED;
   CloseUnlessKept guard;
-  for (const char* pragma : {"PRAGMA foreign_keys = ON;", "PRAGMA synchronous = NORMAL;"}) {
-    Statement statement = prepare_statement(pragma);
-    if (statement.step() != SQLITE_DONE) return "ERROR:Pragma could not be set.";
-  }
-  if (sqlite3_busy_timeout(contest_db, 5000) != SQLITE_OK) return "ERROR:Pragma busy timeout could not be set.";
+  // SQLite falls back to reading a file it may not write; every save would then fail.
+  if (sqlite3_db_readonly(contest_db, "main") == 1) return READ_ONLY_CONTEST;
+  if (std::string failure = configure_connection(); !failure.empty()) return failure;
   std::string name;
   {
     Statement query = prepare_statement("SELECT name FROM contest;");
-    if (query.step() != SQLITE_ROW) return "ERROR:Contest name could not be retrieved.";
+    const int rc = query.step();
+    if (rc == SQLITE_DONE) return "ERROR:Contest name could not be retrieved.";
+    if (rc != SQLITE_ROW) {
+      const std::string* cause = cause_text(sqlite3_extended_errcode(contest_db));
+      return cause ? *cause : "ERROR:Contest name could not be retrieved.";
+    }
     name = column_text(query, 0);
   }
   // The page reads "None" as "no contest chosen", so a contest of that name would be open in
   // the host while the page thinks none is, and nothing else could be opened.
   if (name == "None") return "ERROR:A contest named None cannot be opened. Rename it first.";
+  // A file without every table and rule would store records the contest's rules never checked.
+  if (!holds_contest_schema(contest_db)) return NOT_A_CONTEST;
+  keep_scored_at_behind_saves();
   guard.keep = true;
   return name;
 }

@@ -30,8 +30,13 @@ struct Statement {
   void bind_null(int index);
 };
 
-// Raises "Database not initialized" without a contest, and
-// "Failed to prepare statement: <sqlite message>" when SQLite refuses the SQL.
+// False once the open contest's file no longer has its name: moved, replaced by another
+// file, or deleted. Needs an open contest.
+bool contest_file_in_place();
+
+// Raises "Database not initialized" without a contest, a SqliteFailure with
+// SQLITE_READONLY_DBMOVED when the contest's file is no longer in place (the contest is then
+// closed), and "Failed to prepare statement: <sqlite message>" when SQLite refuses the SQL.
 Statement prepare_statement(const char* sql);
 
 // Column of the current row as text; SQL NULL gives the empty text.
@@ -45,9 +50,11 @@ struct TransactionGuard {
   ~TransactionGuard();
 };
 
-// Opens (or creates) the file as the contest connection; false when one is open already
-// or SQLite cannot open it (the failed connection is closed and contest_db stays null).
-bool open_database(const std::string& utf8_path);
+// Opens (or, with the default flags, creates) the file as the contest connection; false when
+// one is open already or SQLite cannot open it (the failed connection is closed and
+// contest_db stays null).
+bool open_database(const std::string& utf8_path, int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
 
-// Closes the contest connection, if any.
+// Closes the contest connection, if any. A contest whose file was moved, replaced or
+// deleted is closed without its WAL ever reaching the file that now has its name.
 void close_database();

@@ -43,12 +43,18 @@ void bind_fields(Statement& statement, const FieldList& fields, const std::vecto
   }
 }
 
+std::string step_failure_result() {
+  const std::string* cause = cause_text(sqlite3_extended_errcode(contest_db));
+  return cause ? *cause : CONSISTENCY_ERROR;
+}
+
 std::string step_result(Statement& statement) {
-  return statement.step() == SQLITE_DONE ? std::string() : CONSISTENCY_ERROR;
+  return statement.step() == SQLITE_DONE ? std::string() : step_failure_result();
 }
 
 std::string step_changed_result(Statement& statement) {
-  return statement.step() == SQLITE_DONE && statement.changes > 0 ? std::string() : CONSISTENCY_ERROR;
+  if (statement.step() != SQLITE_DONE) return step_failure_result();
+  return statement.changes > 0 ? std::string() : CONSISTENCY_ERROR;
 }
 
 Statement prepare_bound(const BoundStatement& bound, const FieldList& fields, std::size_t full_count) {

@@ -33,7 +33,12 @@ std::size_t required_field_count(const std::vector<Param>& params);
 void bind_fields(Statement& statement, const FieldList& fields, const std::vector<Param>& params,
                  std::size_t full_count);
 
-// The empty text when the step finished, else the consistency error.
+// The result of a save or delete whose step did not finish: the text of its cause when
+// SQLite's code names one outside the contest's rules (full disk, a file that cannot be
+// written, a lock held elsewhere), else the consistency error.
+std::string step_failure_result();
+
+// The empty text when the step finished, else step_failure_result().
 std::string step_result(Statement& statement);
 
 // As step_result, but a finished step that changed no row is refused too: for updates
@@ -43,8 +48,7 @@ std::string step_changed_result(Statement& statement);
 // Prepares the statement, then binds the fields to it (see bind_fields), ready to step.
 Statement prepare_bound(const BoundStatement& bound, const FieldList& fields, std::size_t full_count);
 
-// Prepares, binds and steps one statement: the empty text when it finished, else the
-// consistency error.
+// Prepares, binds and steps one statement, answering as step_result.
 std::string run_statement(const BoundStatement& bound, const FieldList& fields, std::size_t full_count);
 
 // Key "none" runs the insert; any other key runs the update (whose params end with the key).

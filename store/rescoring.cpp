@@ -1,16 +1,16 @@
 // The rescoring pass: scores are derived data, brought up to date lazily before they are read.
 #include <sqlite3.h>
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "store/database.h"
+#include "store/failures.h"
 #include "store/scoring.h"
 
 namespace {
 struct ClassKey {
-  int id;
+  sqlite3_int64 id;  // ids are 64-bit: a file written by another program may hold any
   int placing;
   int cuts;
 };
@@ -50,36 +50,61 @@ const char* const UPDATE_SQL = "UPDATE placings SET placing_score = ?1, total_sc
 
 const char* const STAMP_SQL = "UPDATE contest SET scored_at = datetime('now', 'localtime') WHERE id = 1";
 
+// Saves on this connection that stamp a class or placing earlier than scored_at (the clock
+// was set back since the last pass) bring scored_at back to their stamp, so the next pass
+// finds them whenever it runs, also once the clock has passed the old stamp again. The
+// pass's own score updates leave the timestamp column alone and so never fire these.
+// Temporary triggers: nothing of them is written to the contest file.
+const char* const SCORED_AT_FOLLOWS_SAVES_SQL = R"SQL(
+CREATE TEMP TRIGGER IF NOT EXISTS scored_at_follows_placing_insert AFTER INSERT ON main.placings
+WHEN NEW.timestamp < (SELECT scored_at FROM contest WHERE id = 1)
+BEGIN UPDATE contest SET scored_at = NEW.timestamp WHERE id = 1; END;
+CREATE TEMP TRIGGER IF NOT EXISTS scored_at_follows_placing_update AFTER UPDATE OF timestamp ON main.placings
+WHEN NEW.timestamp < (SELECT scored_at FROM contest WHERE id = 1)
+BEGIN UPDATE contest SET scored_at = NEW.timestamp WHERE id = 1; END;
+CREATE TEMP TRIGGER IF NOT EXISTS scored_at_follows_class_insert AFTER INSERT ON main.classes
+WHEN NEW.timestamp < (SELECT scored_at FROM contest WHERE id = 1)
+BEGIN UPDATE contest SET scored_at = NEW.timestamp WHERE id = 1; END;
+CREATE TEMP TRIGGER IF NOT EXISTS scored_at_follows_class_update AFTER UPDATE OF timestamp ON main.classes
+WHEN NEW.timestamp < (SELECT scored_at FROM contest WHERE id = 1)
+BEGIN UPDATE contest SET scored_at = NEW.timestamp WHERE id = 1; END;)SQL";
+
+[[noreturn]] void raise_failure(const char* what) { throw SqliteFailure(what, sqlite3_extended_errcode(contest_db)); }
+
 std::vector<ClassKey> scorable_classes() {
   std::vector<ClassKey> classes;
   Statement query = prepare_statement(CLASSES_SQL);
-  while (query.step() == SQLITE_ROW)
-    classes.push_back({sqlite3_column_int(query.stmt, 0), sqlite3_column_int(query.stmt, 1),
+  int rc;
+  while ((rc = query.step()) == SQLITE_ROW)
+    classes.push_back({sqlite3_column_int64(query.stmt, 0), sqlite3_column_int(query.stmt, 1),
                        sqlite3_column_int(query.stmt, 2)});
+  // A short list would score some classes and then stamp the pass as if it had scored all.
+  if (rc != SQLITE_DONE) raise_failure("Failed to read the classes to score");
   return classes;
 }
 
 // Resets both statements so that the guard's ROLLBACK meets no statement still running,
 // then raises; the guard then rolls the whole pass back.
 [[noreturn]] void abandon_pass(Statement& selection, Statement& update, const char* what) {
+  const int code = sqlite3_extended_errcode(contest_db);
   sqlite3_reset(selection.stmt);
   sqlite3_reset(update.stmt);
-  throw std::runtime_error(what);
+  throw SqliteFailure(what, code);
 }
 
 void score_class(const ClassKey& key, const std::string& since, Statement& selection, Statement& update) {
-  selection.bind_int(1, key.id);
+  selection.bind_int64(1, key.id);
   selection.bind_text(2, since);
-  selection.bind_int(3, key.id);
+  selection.bind_int64(3, key.id);
   int rc;
   while ((rc = selection.step()) == SQLITE_ROW) {
-    const int placing_id = sqlite3_column_int(selection.stmt, 0);
+    const sqlite3_int64 placing_id = sqlite3_column_int64(selection.stmt, 0);
     const int score = placing_score(sqlite3_column_int(selection.stmt, 1), key.placing, key.cuts);
     // A reasons score may be any 32-bit number, so the total needs 64 bits.
     const long long total = static_cast<long long>(score) + sqlite3_column_int64(selection.stmt, 2);
     update.bind_int(1, score);
     update.bind_int64(2, total);
-    update.bind_int(3, placing_id);
+    update.bind_int64(3, placing_id);
     if (update.step() != SQLITE_DONE) abandon_pass(selection, update, "Failed to store scores");
     sqlite3_reset(update.stmt);
     clear_bindings(update);
@@ -92,7 +117,7 @@ void score_class(const ClassKey& key, const std::string& since, Statement& selec
 
 bool scores_out_of_date(std::string scored_at) {
   Statement query = prepare_statement(STATE_SQL);
-  if (query.step() != SQLITE_ROW) throw std::runtime_error("Failed to read the scoring state");
+  if (query.step() != SQLITE_ROW) raise_failure("Failed to read the scoring state");
   const std::string latest = column_text(query, 0);
   const bool unscored = sqlite3_column_int(query.stmt, 1) != 0;
   // No class and no placing: nothing to score.
@@ -118,16 +143,24 @@ void rescore_placings() {
   Statement selection = prepare_statement(SELECT_SQL);
   Statement update = prepare_statement(UPDATE_SQL);
 
-  if (sqlite3_exec(contest_db, "BEGIN TRANSACTION", nullptr, nullptr, nullptr) != SQLITE_OK)
-    throw std::runtime_error("Failed to begin transaction");
+  // IMMEDIATE takes the write lock at the start, waiting out the busy timeout while another
+  // program holds it, as every save does. A deferred transaction would first read, and its
+  // first update would then be refused at once: SQLite cannot wait to upgrade a read.
+  if (sqlite3_exec(contest_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+    raise_failure("Failed to begin transaction");
   TransactionGuard guard;
   for (const ClassKey& key : classes) score_class(key, since, selection, update);
   if (sqlite3_exec(contest_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-    throw std::runtime_error("Failed to commit scores");
+    raise_failure("Failed to commit scores");
   guard.committed = true;
 
   // Stamped only once the scores are stored. Should it fail, the old stamp stays and the
   // next pass selects the same placings again and stores the same scores.
   Statement stamp = prepare_statement(STAMP_SQL);
   stamp.step();
+}
+
+void keep_scored_at_behind_saves() {
+  if (sqlite3_exec(contest_db, SCORED_AT_FOLLOWS_SAVES_SQL, nullptr, nullptr, nullptr) != SQLITE_OK)
+    raise_failure("Failed to watch for saves stamped before the last pass");
 }

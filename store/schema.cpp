@@ -1,5 +1,13 @@
 #include "store/schema.h"
 
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+
+#include "store/failures.h"
+
 // Numbers form one code: division = id * 1000, team = division + 10..990 in steps of 10,
 // contestant = team + 1..9. The triggers assign them and enforce the limits, so the
 // operations only insert, update, delete and select.
@@ -134,3 +142,44 @@ CREATE TABLE IF NOT EXISTS placings (
   UNIQUE(class_id, contestant_no)
 ) STRICT;
 )SQL";
+
+namespace {
+// Every table, column and trigger of a database, one text each.
+const char* const SCHEMA_OBJECTS_SQL =
+    "SELECT type || ' ' || name FROM sqlite_master WHERE type IN ('table', 'trigger') "
+    "UNION ALL "
+    "SELECT 'column ' || m.name || '.' || c.name FROM sqlite_master AS m, pragma_table_info(m.name) AS c "
+    "WHERE m.type = 'table'";
+
+std::set<std::string> schema_objects(sqlite3* db) {
+  sqlite3_stmt* stmt = nullptr;
+  std::set<std::string> objects;
+  int rc = sqlite3_prepare_v2(db, SCHEMA_OBJECTS_SQL, -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) {
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+      if (const auto* text = sqlite3_column_text(stmt, 0)) objects.insert(reinterpret_cast<const char*>(text));
+  }
+  const int code = sqlite3_extended_errcode(db);
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) throw SqliteFailure("Failed to read the schema", code);
+  return objects;
+}
+
+// What a new contest holds, taken from the script itself on a database in memory.
+std::set<std::string> contest_schema_objects() {
+  struct Memory {
+    sqlite3* db = nullptr;
+    ~Memory() { sqlite3_close(db); }
+  } memory;
+  if (sqlite3_open(":memory:", &memory.db) != SQLITE_OK ||
+      sqlite3_exec(memory.db, schema_sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    throw std::runtime_error("Failed to build the contest schema");
+  return schema_objects(memory.db);
+}
+}  // namespace
+
+bool holds_contest_schema(sqlite3* db) {
+  static const std::set<std::string> expected = contest_schema_objects();
+  const std::set<std::string> present = schema_objects(db);
+  return std::includes(present.begin(), present.end(), expected.begin(), expected.end());
+}

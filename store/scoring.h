@@ -16,3 +16,8 @@ bool scores_out_of_date(std::string scored_at);
 // official placing and cuts. Does nothing when nothing changed since the last pass. Raises
 // on failure after rolling back, leaving contest.scored_at where it was.
 void rescore_placings();
+
+// Makes every later save of a class or placing on the open connection that is stamped
+// before contest.scored_at (the clock was set back) lower scored_at to its stamp, so no pass
+// can pass over it. Run once each time a contest is opened; the file is not changed.
+void keep_scored_at_behind_saves();

@@ -1,7 +1,9 @@
 // Creating a contest on the Desktop and opening one through the file dialog.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
+#include <iterator>
 
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
@@ -9,6 +11,8 @@
 #include "store/failures.h"
 #include "store/operations.h"
 #include "store/patterns.h"
+#include "store/schema.h"
+#include "support/small_disk.h"
 #include "support/temp_home.h"
 
 namespace fs = std::filesystem;
@@ -17,10 +21,28 @@ namespace {
 const std::string S(1, FIELD_SEPARATOR);
 const std::string OPEN_FAILED = "ERROR:Critical failure, the database could not be opened.";
 
+const std::string NOT_A_CONTEST =
+    "ERROR:This file is not a whole contest: some of the contest's tables or rules are missing.";
+const std::string READ_ONLY_CONTEST =
+    "ERROR:This contest file cannot be written: the file or its folder is read-only.";
+
 std::string dialog_answer;
 std::string dialog_stand_in() { return dialog_answer; }
 
 std::string contest_row() { return run_fetch("SELECT id, name, scored_at FROM contest;"); }
+
+std::string file_bytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs SQL on a file through a connection of its own, as another program would.
+void change_file(const fs::path& file, const char* sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql << ": " << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
 }  // namespace
 
 class Contest : public ::testing::Test {
@@ -56,13 +78,15 @@ TEST_F(Contest, CreateRefusesAnExistingNameAndChangesNothing) {
   EXPECT_TRUE(fs::is_empty(home.desktop() / "Taken"));
 }
 
-TEST_F(Contest, CreateWhileOpenLeavesTheOpenContestAndAnEmptyFolder) {
+TEST_F(Contest, CreateWhileOpenLeavesTheOpenContestAndMakesNothing) {
   ASSERT_EQ(create_contest("First"), "");
   sqlite3* first = contest_db;
   EXPECT_EQ(create_contest("Second"), OPEN_FAILED);
   EXPECT_EQ(contest_db, first);
-  EXPECT_TRUE(fs::is_empty(home.desktop() / "Second"));
-  EXPECT_EQ(create_contest("Second"), "ERROR:This contest already exists on your desktop.");
+  // A refused creation must not block the name for later.
+  EXPECT_FALSE(fs::exists(home.desktop() / "Second"));
+  close_database();
+  EXPECT_EQ(create_contest("Second"), "");
 }
 
 TEST_F(Contest, CreateRefusesNamesThatLeaveOrBreakTheDesktopFolder) {
@@ -136,9 +160,8 @@ TEST_F(Contest, OpenPassesTheDialogPathThroughByteForByte) {
   {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open((folder / "contest.db").c_str(), &db), SQLITE_OK);
-    sqlite3_exec(db, "CREATE TABLE contest (id INTEGER PRIMARY KEY, name TEXT, scored_at TEXT);"
-                     "INSERT INTO contest VALUES (1, 'Latin', '2020-01-01 00:00:00');",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(db, schema_sql.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "INSERT INTO contest VALUES (1, 'Latin', '2020-01-01 00:00:00');", nullptr, nullptr, nullptr);
     sqlite3_close(db);
   }
   dialog_answer = (folder / "contest.db").string();
@@ -158,5 +181,72 @@ TEST_F(Contest, AContestStoredAsNoneIsRefusedAndLeftClosed) {
   }
   dialog_answer = (home.desktop() / "none.db").string();
   EXPECT_EQ(open_contest(""), "ERROR:A contest named None cannot be opened. Rename it first.");
+  EXPECT_EQ(contest_db, nullptr);
+}
+
+TEST_F(Contest, ACreationCutShortByAFullDiskLeavesNothingUnderTheName) {
+  // From a disk with room for almost nothing to one with room for all: creation runs out of
+  // room at each of its steps in turn.
+  int failed = 0;
+  int made = 0;
+  for (std::size_t size = 8 * 1024; size <= 320 * 1024; size += 8 * 1024) {
+    SmallDisk disk(home.desktop(), size);
+    if (!disk.mounted) GTEST_SKIP() << "no tmpfs can be mounted here";
+    const std::string result = create_contest("Show");
+    if (result.empty()) {
+      ++made;
+      EXPECT_EQ(contest_row(), "1" + S + "Show" + S + "2020-01-01 00:00:00") << size;
+      continue;
+    }
+    ++failed;
+    EXPECT_EQ(result.rfind("ERROR:", 0), 0u) << size;
+    EXPECT_EQ(contest_db, nullptr) << size;
+    EXPECT_TRUE(fs::is_empty(home.desktop())) << size << " bytes: " << result;
+  }
+  EXPECT_GT(failed, 0);
+  EXPECT_GT(made, 0);
+}
+
+TEST_F(Contest, OpenRefusesFilesThatAreNotWholeContestsAndChangesNone) {
+  fs::create_directories(home.desktop());
+  const fs::path lonely = home.desktop() / "lonely.db";
+  change_file(lonely,
+              "CREATE TABLE contest (id INTEGER PRIMARY KEY, name TEXT, scored_at TEXT);"
+              "INSERT INTO contest VALUES (1, 'Lonely', '2020-01-01 00:00:00');");
+  std::vector<fs::path> foreign{lonely};
+  for (const char* damage : {"DROP TRIGGER set_team_number;", "ALTER TABLE placings DROP COLUMN total_score;"}) {
+    const std::string name = "Damaged " + std::to_string(foreign.size());
+    ASSERT_EQ(create_contest(name), "");
+    close_database();
+    foreign.push_back(home.desktop() / name / "contest.db");
+    change_file(foreign.back(), damage);
+  }
+
+  for (const fs::path& file : foreign) {
+    const std::string before = file_bytes(file);
+    dialog_answer = file.string();
+    EXPECT_EQ(run_payload("open_contest:"), NOT_A_CONTEST) << file;
+    EXPECT_EQ(contest_db, nullptr) << file;
+    EXPECT_EQ(file_bytes(file), before) << file;
+  }
+  ASSERT_EQ(create_contest("Whole"), "");
+  close_database();
+  dialog_answer = (home.desktop() / "Whole" / "contest.db").string();
+  EXPECT_EQ(open_contest(""), "Whole");
+}
+
+TEST_F(Contest, OpenRefusesAContestFileThatCannotBeWritten) {
+  SmallDisk disk(home.desktop(), 1024 * 1024);
+  ASSERT_EQ(create_contest("Locked"), "");
+  close_database();
+  const fs::path file = home.desktop() / "Locked" / "contest.db";
+  if (disk.mounted) {
+    ASSERT_TRUE(disk.make_read_only());
+  } else {
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    if (access(file.c_str(), W_OK) == 0) GTEST_SKIP() << "this user may write any file and may not mount";
+  }
+  dialog_answer = file.string();
+  EXPECT_EQ(run_payload("open_contest:"), READ_ONLY_CONTEST);
   EXPECT_EQ(contest_db, nullptr);
 }

@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <stdlib.h>
+#include <time.h>
+
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
 #include "scoring_test_support.h"
+#include "store/failures.h"
 #include "store/scoring.h"
 
 namespace {
@@ -198,6 +204,97 @@ TEST_F(RescoringTest, ClockSetBackStillScores) {
   EXPECT_FALSE(scores_out_of_date(LAST_PASS));
 }
 
+TEST_F(RescoringTest, IdsBeyondThirtyTwoBitsScoreTheirOwnRows) {
+  // Written by another program: a class and a placing whose ids need 64 bits, beside a
+  // placing whose id is what the placing's id would be cut to.
+  exec("INSERT INTO classes (id, type_id, name, placing, cuts, timestamp) VALUES"
+       " (4294967299, 1, 'Lambs', 1234, 253, '" + CLASS_SAVED + "')");
+  add_placing(5, 1, 1011, 1234, "NULL", PLACINGS_SAVED);
+  exec("INSERT INTO placings (id, class_id, contestant_no, placing, timestamp) VALUES"
+       " (4294967301, 1, 1012, 2134, '" + PLACINGS_SAVED + "'),"
+       " (4294967302, 4294967299, 1013, 1324, '" + PLACINGS_SAVED + "')");
+  rescore_placings();
+  EXPECT_EQ(scores(5), "50/50");
+  EXPECT_EQ(text("SELECT placing_score FROM placings WHERE id = 4294967301"), "48");
+  EXPECT_EQ(text("SELECT placing_score FROM placings WHERE id = 4294967302"), "45");
+}
+
+// The local clock as SQLite reads it, moved by changing the time zone.
+struct TimeZone {
+  std::string saved;
+  bool had = false;
+  TimeZone() {
+    if (const char* tz = getenv("TZ")) {
+      had = true;
+      saved = tz;
+    }
+  }
+  ~TimeZone() {
+    if (had) setenv("TZ", saved.c_str(), 1);
+    else unsetenv("TZ");
+    tzset();
+  }
+  static void set(const char* zone) {
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+};
+
+TEST_F(RescoringTest, ASaveWhileTheClockWasBackIsScoredOnceTheClockIsAheadAgain) {
+  initialize_functions();
+  TimeZone zone;
+  TimeZone::set("EAA-2");
+  ASSERT_EQ(run_payload("save_placing:none\x1F" "1\x1F" "1011\x1F" "2134\x1F"), "");
+  ASSERT_EQ(run_payload("fetch_indiv_scores:").rfind("ERROR:", 0), std::string::npos);
+  ASSERT_EQ(text("SELECT placing_score FROM placings"), "48");
+
+  // The clock is set back an hour, a placing is corrected, and the clock goes forward again
+  // before the scores are looked at.
+  TimeZone::set("MAA-1");
+  ASSERT_EQ(run_payload("save_placing:1\x1F" "1\x1F" "1011\x1F" "1324\x1F"), "");
+  TimeZone::set("EAA-2");
+  ASSERT_EQ(run_payload("fetch_indiv_scores:").rfind("ERROR:", 0), std::string::npos);
+  EXPECT_EQ(text("SELECT placing_score FROM placings"), "45");
+}
+
+// Another program's connection to the contest file, holding its write lock.
+struct OtherProgram {
+  sqlite3* db = nullptr;
+  OtherProgram() { sqlite3_open(sqlite3_db_filename(contest_db, "main"), &db); }
+  ~OtherProgram() { sqlite3_close(db); }
+  int exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+};
+
+TEST_F(RescoringTest, APassWaitsForAnotherProgramsLockAndNamesItWhenHeldTooLong) {
+  initialize_functions();
+  add_placing(1, 1, 1011, 2134, "NULL", PLACINGS_SAVED);
+  OtherProgram other;
+  ASSERT_EQ(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
+  std::thread release([&other] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    other.exec("COMMIT");
+  });
+  const std::string waited = run_payload("fetch_indiv_scores:");
+  release.join();
+  EXPECT_EQ(waited.rfind("ERROR:", 0), std::string::npos) << waited;
+  EXPECT_EQ(scores(1), "48/48");
+
+  // Held past the busy timeout (shortened here): the pass, a save and a card save all give
+  // up without writing; the two operations say that another program has the contest.
+  add_placing(2, 1, 1012, 1324, "NULL", now());
+  const std::string stamp = scored_at();
+  sqlite3_busy_timeout(contest_db, 100);
+  ASSERT_EQ(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
+  EXPECT_EQ(run_payload("fetch_indiv_rankings:"), CONTEST_BUSY_ERROR);
+  EXPECT_EQ(run_payload("save_division:none\x1FSenior\x1F"), CONTEST_BUSY_ERROR);
+  EXPECT_EQ(run_payload("save_card_placing:1013\x1F" "1\x1F" "1234"), "false");
+  EXPECT_FALSE(in_transaction());
+  ASSERT_EQ(other.exec("COMMIT"), SQLITE_OK);
+  EXPECT_EQ(scores(2), "/");
+  EXPECT_EQ(scored_at(), stamp);
+  EXPECT_EQ(text("SELECT count(*) FROM divisions"), "1");
+}
+
 // Runs the pass through the operation as the worker would, checking that a failure leaves
 // no transaction, no score and no new stamp behind, and that the next pass recovers.
 class RescoringFailureTest : public RescoringTest {
@@ -259,6 +356,25 @@ TEST_F(RescoringFailureTest, FailingSelectionRollsBackThePass) {
   EXPECT_TRUE(fired);
   expect_next_pass_scores_all();
   EXPECT_EQ(scores(4), "48/48");
+}
+
+// Interrupts the query for the classes to score, so that its step fails.
+int interrupt_class_list(void* fired) {
+  for (sqlite3_stmt* s = sqlite3_next_stmt(contest_db, nullptr); s; s = sqlite3_next_stmt(contest_db, s)) {
+    if (!std::strstr(sqlite3_sql(s), "SELECT id, placing, cuts FROM classes") || !sqlite3_stmt_busy(s)) continue;
+    *static_cast<bool*>(fired) = true;
+    return 1;
+  }
+  return 0;
+}
+
+TEST_F(RescoringFailureTest, FailingClassListFailsThePass) {
+  bool fired = false;
+  sqlite3_progress_handler(contest_db, 1, interrupt_class_list, &fired);
+  expect_failed_pass_left_nothing();
+  sqlite3_progress_handler(contest_db, 0, nullptr, nullptr);
+  EXPECT_TRUE(fired);
+  expect_next_pass_scores_all();
 }
 
 TEST_F(RescoringFailureTest, FailingCommitRollsBackThePass) {
