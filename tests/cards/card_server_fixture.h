@@ -8,7 +8,7 @@
 #include <string>
 
 #include "dispatch/function_table.h"
-#include "support/join_fields.h"
+#include "tests/support/fields.h"
 #include "support/loopback_port.h"
 
 // Starts the worker with the real function table plus "test_hold" (see hold_worker).

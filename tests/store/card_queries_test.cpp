@@ -1,14 +1,12 @@
 // The card operations over a real contest, answered as the worker answers them.
-#include "tests/store/store_fixture.h"
+#include "tests/support/contest_fixture.h"
 
 namespace {
-using namespace store_fixture;
-
 // Contestants 1011 "Ann" and 1012 "Ben"; classes 1 "Cows" and 2 "Sheep".
-class CardQueries : public StoreTest {
+class CardQueries : public ContestTest {
  protected:
   void SetUp() override {
-    StoreTest::SetUp();
+    ContestTest::SetUp();
     expect_ok("save_division", {"none", "Junior"});
     expect_ok("save_team", {"none", "1000", "Group", "North"});
     expect_ok("call_save_contestant", {"none", "1010", "Ann"});

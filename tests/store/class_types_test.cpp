@@ -1,9 +1,7 @@
-#include "tests/store/store_fixture.h"
+#include "tests/support/contest_fixture.h"
 
 namespace {
-using namespace store_fixture;
-
-class ClassTypes : public StoreTest {};
+class ClassTypes : public ContestTest {};
 
 TEST_F(ClassTypes, SaveFetchDeleteThroughTheWorker) {
   const auto results = run_on_worker({

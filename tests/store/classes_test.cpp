@@ -1,14 +1,12 @@
-#include "tests/store/store_fixture.h"
+#include "tests/support/contest_fixture.h"
 
 namespace {
-using namespace store_fixture;
-
 const std::string PLACING_WITHOUT_CUTS = "ERROR:Enter both the placing and the cuts.";
 
-class Classes : public StoreTest {
+class Classes : public ContestTest {
  protected:
   void SetUp() override {
-    StoreTest::SetUp();
+    ContestTest::SetUp();
     expect_ok("save_class_type", {"none", "Cattle"});
     expect_ok("save_class_type", {"none", "Swine"});
   }

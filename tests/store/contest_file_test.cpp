@@ -1,22 +1,13 @@
 // The open contest's file under faults: replaced, deleted or moved while open, and a full
 // disk. Every case goes through the operations as the worker runs them.
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "shell/contest_dialog.h"
-#include "store/operations.h"
-#include "support/small_disk.h"
-#include "tests/store/store_fixture.h"
+#include "tests/support/contest_fixture.h"
+#include "tests/support/small_disk.h"
 
 namespace {
-using namespace store_fixture;
 namespace fs = std::filesystem;
-
-std::string file_bytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::uintmax_t size_or_zero(const fs::path& file) {
   std::error_code missing;
@@ -27,14 +18,14 @@ std::uintmax_t size_or_zero(const fs::path& file) {
 fs::path dialog_choice;
 std::string choose_file() { return dialog_choice.string(); }
 
-class ContestFile : public StoreTest {
+class ContestFile : public ContestTest {
  protected:
   fs::path folder() const { return home.desktop() / "Test Contest"; }
   fs::path file() const { return folder() / "contest.db"; }
 
   void TearDown() override {
     contest_dialog_layer = nullptr;
-    StoreTest::TearDown();
+    ContestTest::TearDown();
   }
 
   // Opens a contest file through the dialog, as the page's Open does.
@@ -48,7 +39,7 @@ class ContestFile : public StoreTest {
 TEST_F(ContestFile, AFileReplacedWhileOpenIsLeftAsItWasAndNothingMoreIsSaved) {
   expect_ok("save_division", {"none", "Junior", ""});
   const fs::path backup = home.home / "backup.db";
-  execute(("VACUUM INTO '" + backup.string() + "'").c_str());
+  execute("VACUUM INTO '" + backup.string() + "'");
   // Saved after the backup: in the program's WAL beside the file, not yet in the file.
   expect_ok("save_division", {"none", "Senior", ""});
 

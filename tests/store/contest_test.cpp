@@ -3,17 +3,15 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <iterator>
 
-#include "dispatch/function_table.h"
-#include "dispatch/worker.h"
 #include "shell/contest_dialog.h"
 #include "store/failures.h"
 #include "store/operations.h"
-#include "store/patterns.h"
 #include "store/schema.h"
-#include "support/small_disk.h"
-#include "support/temp_home.h"
+#include "tests/support/small_disk.h"
+#include "tests/support/sql.h"
+#include "tests/support/temp_home.h"
+#include "tests/support/worker.h"
 
 namespace fs = std::filesystem;
 
@@ -29,19 +27,13 @@ const std::string READ_ONLY_CONTEST =
 std::string dialog_answer;
 std::string dialog_stand_in() { return dialog_answer; }
 
-std::string contest_row() { return run_fetch("SELECT id, name, scored_at FROM contest;"); }
-
-std::string file_bytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string contest_row() { return query("SELECT id, name, scored_at FROM contest;"); }
 
 // Runs SQL on a file through a connection of its own, as another program would.
-void change_file(const fs::path& file, const char* sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql << ": " << sqlite3_errmsg(db);
-  sqlite3_close(db);
+void change_file(const fs::path& file, const std::string& sql) {
+  OtherProgram other(file);
+  ASSERT_EQ(other.opened, SQLITE_OK);
+  EXPECT_EQ(other.exec(sql), SQLITE_OK) << sql << ": " << sqlite3_errmsg(other.db);
 }
 }  // namespace
 
@@ -66,7 +58,7 @@ TEST_F(Contest, CreateKeepsNonAsciiNamesExactly) {
   const std::string name = "F\xC3\xAAte d'\xC3\xA9t\xC3\xA9 \xE2\x80\x94 \xE5\xA4\x8F";
   EXPECT_EQ(create_contest(name), "");
   EXPECT_TRUE(fs::exists(home.desktop() / name / "contest.db"));
-  EXPECT_EQ(run_fetch("SELECT name FROM contest;"), name);
+  EXPECT_EQ(query("SELECT name FROM contest;"), name);
 }
 
 TEST_F(Contest, CreateRefusesAnExistingNameAndChangesNothing) {
@@ -116,8 +108,8 @@ TEST_F(Contest, OpenAnswersTheStoredNameAndSetsTheConnection) {
   close_database();
   dialog_answer = (home.desktop() / "  Padded Name  " / "contest.db").string();
   EXPECT_EQ(open_contest("ignored"), "  Padded Name  ");
-  EXPECT_EQ(run_fetch("PRAGMA foreign_keys;"), "1");
-  EXPECT_EQ(run_fetch("PRAGMA synchronous;"), "1");
+  EXPECT_EQ(query("PRAGMA foreign_keys;"), "1");
+  EXPECT_EQ(query("PRAGMA synchronous;"), "1");
 }
 
 TEST_F(Contest, OpenRefusesWhileAContestIsOpen) {
@@ -131,12 +123,7 @@ TEST_F(Contest, OpenRefusesWhileAContestIsOpen) {
 TEST_F(Contest, AFailedOpenLeavesNoContestOpenSoAnotherCanBeChosen) {
   fs::create_directories(home.desktop());
   // An SQLite file without a contest row, and a file that is no database at all.
-  {
-    sqlite3* db = nullptr;
-    sqlite3_open((home.desktop() / "empty.db").c_str(), &db);
-    sqlite3_exec(db, "CREATE TABLE contest (id INTEGER PRIMARY KEY, name TEXT, scored_at TEXT);", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-  }
+  change_file(home.desktop() / "empty.db", "CREATE TABLE contest (id INTEGER PRIMARY KEY, name TEXT, scored_at TEXT);");
   std::ofstream(home.desktop() / "notes.db") << std::string(4096, 'z');
 
   dialog_answer = (home.desktop() / "empty.db").string();
@@ -157,13 +144,7 @@ TEST_F(Contest, OpenPassesTheDialogPathThroughByteForByte) {
   // A Latin-1 folder name is not valid UTF-8; a UTF-16 round trip would mangle it.
   const fs::path folder = home.desktop() / "Sch\xF6n";
   fs::create_directories(folder);
-  {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((folder / "contest.db").c_str(), &db), SQLITE_OK);
-    sqlite3_exec(db, schema_sql.c_str(), nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "INSERT INTO contest VALUES (1, 'Latin', '2020-01-01 00:00:00');", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-  }
+  change_file(folder / "contest.db", schema_sql + "INSERT INTO contest VALUES (1, 'Latin', '2020-01-01 00:00:00');");
   dialog_answer = (folder / "contest.db").string();
   EXPECT_EQ(open_contest(""), "Latin");
 }
@@ -171,14 +152,9 @@ TEST_F(Contest, OpenPassesTheDialogPathThroughByteForByte) {
 TEST_F(Contest, AContestStoredAsNoneIsRefusedAndLeftClosed) {
   // Made by hand or by an older copy: the page could not tell it from a cancelled dialog.
   fs::create_directories(home.desktop());
-  {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((home.desktop() / "none.db").c_str(), &db), SQLITE_OK);
-    sqlite3_exec(db, "CREATE TABLE contest (id INTEGER PRIMARY KEY, name TEXT, scored_at TEXT);"
-                     "INSERT INTO contest VALUES (1, 'None', '2020-01-01 00:00:00');",
-                 nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-  }
+  change_file(home.desktop() / "none.db",
+              "CREATE TABLE contest (id INTEGER PRIMARY KEY, name TEXT, scored_at TEXT);"
+              "INSERT INTO contest VALUES (1, 'None', '2020-01-01 00:00:00');");
   dialog_answer = (home.desktop() / "none.db").string();
   EXPECT_EQ(open_contest(""), "ERROR:A contest named None cannot be opened. Rename it first.");
   EXPECT_EQ(contest_db, nullptr);

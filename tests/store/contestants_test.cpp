@@ -1,12 +1,10 @@
-#include "tests/store/store_fixture.h"
+#include "tests/support/contest_fixture.h"
 
 namespace {
-using namespace store_fixture;
-
-class Contestants : public StoreTest {
+class Contestants : public ContestTest {
  protected:
   void SetUp() override {
-    StoreTest::SetUp();
+    ContestTest::SetUp();
     expect_ok("save_division", {"none", "Junior"});
     expect_ok("save_division", {"none", "Senior"});
     expect_ok("save_team", {"none", "1000", "Group", "North"});

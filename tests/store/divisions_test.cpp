@@ -1,9 +1,7 @@
-#include "tests/store/store_fixture.h"
+#include "tests/support/contest_fixture.h"
 
 namespace {
-using namespace store_fixture;
-
-class Divisions : public StoreTest {};
+class Divisions : public ContestTest {};
 
 TEST_F(Divisions, SaveFetchDeleteThroughTheWorker) {
   const auto results = run_on_worker({

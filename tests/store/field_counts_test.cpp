@@ -1,10 +1,8 @@
 // Rules every record operation shares: short arguments, no open contest, the "none" key.
-#include "tests/store/store_fixture.h"
+#include "tests/support/contest_fixture.h"
 
 namespace {
-using namespace store_fixture;
-
-class FieldCounts : public StoreTest {};
+class FieldCounts : public ContestTest {};
 
 TEST_F(FieldCounts, FewerFieldsThanReadAnswerAnErrorAndChangeNothing) {
   expect_ok("save_division", {"none", "Junior", "3"});

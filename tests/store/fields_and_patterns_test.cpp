@@ -1,9 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "store/failures.h"
-#include "store/operations.h"
 #include "store/patterns.h"
-#include "support/temp_home.h"
+#include "tests/support/contest_fixture.h"
 
 namespace {
 const std::string S(1, FIELD_SEPARATOR);
@@ -45,11 +42,8 @@ TEST(SaveKeys, OnlyTheExactWordNoneInserts) {
   EXPECT_FALSE(is_new_key("none "));
 }
 
-class Patterns : public ::testing::Test {
+class Patterns : public ContestTest {
  protected:
-  TempHome home;
-  void SetUp() override { ASSERT_EQ(create_contest("Patterns"), ""); }
-
   const BoundStatement insert_type{"INSERT INTO class_types (name) VALUES (?);", {{1, FieldKind::Text}}};
   const BoundStatement update_type{"UPDATE class_types SET name = ? WHERE id = ?;",
                                    {{1, FieldKind::Text}, {0, FieldKind::Number}}};

@@ -1,12 +1,10 @@
-#include "tests/store/store_fixture.h"
+#include "tests/support/contest_fixture.h"
 
 namespace {
-using namespace store_fixture;
-
-class Placings : public StoreTest {
+class Placings : public ContestTest {
  protected:
   void SetUp() override {
-    StoreTest::SetUp();
+    ContestTest::SetUp();
     expect_ok("save_division", {"none", "Junior"});
     expect_ok("save_team", {"none", "1000", "Group", "North"});
     for (const char* name : {"A1", "A2", "A3"}) expect_ok("call_save_contestant", {"none", "1010", name});
@@ -95,8 +93,7 @@ TEST_F(Placings, EveryWriteStampsTheRowAndFetchListsNewestFirst) {
   };
   const auto ids_in_fetch_order = [] {
     std::string ids;
-    const FieldList fields = split_fields(call("fetch_placings"));
-    for (std::size_t i = 0; i < fields.size(); i += 5) ids += fields[i];
+    for (const auto& row : rows_of(call("fetch_placings"), 5)) ids += row[0];
     return ids;
   };
   age();

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "scoring_test_support.h"
+#include "store/operations.h"
 #include "store/scoring.h"
-#include "store_fixture.h"
+#include "tests/support/contest_fixture.h"
 
 namespace {
 const std::string S(1, '\x1F');
@@ -28,19 +28,9 @@ void expect_ranking(const Rows& actual, const Rows& expected) {
 Rows ranking_rows(const std::string& division, std::initializer_list<std::pair<const char*, std::string>> rankings) {
   Rows rows;
   for (const auto& [ranking, entries] : rankings) {
-    std::string::size_type start = 0;
-    while (start < entries.size()) {
-      const auto end = std::min(entries.find(", ", start), entries.size());
-      std::vector<std::string> row{division, ranking};
-      const std::string entry = entries.substr(start, end - start);
-      for (std::string::size_type from = 0;;) {
-        const auto slash = entry.find('/', from);
-        row.push_back(entry.substr(from, slash == std::string::npos ? std::string::npos : slash - from));
-        if (slash == std::string::npos) break;
-        from = slash + 1;
-      }
-      rows.push_back(row);
-      start = end + 2;
+    for (const std::string& entry : split_at(entries, ", ")) {
+      rows.push_back({division, ranking});
+      for (const std::string& field : split_at(entry, "/")) rows.back().push_back(field);
     }
   }
   return rows;
@@ -52,25 +42,25 @@ class RankingsTest : public ContestTest {
   // with classes Heifers (1, Cattle) and Gilts (2, Swine), both 1234 with cuts 253.
   void SetUp() override {
     ContestTest::SetUp();
-    exec("INSERT INTO divisions (name, team_size) VALUES ('Junior', 3);"
-         "INSERT INTO class_types (name) VALUES ('Cattle'), ('Swine');"
-         "INSERT INTO classes (type_id, name, placing, cuts, timestamp) VALUES"
-         " (1, 'Heifers', 1234, 253, '2024-05-01 09:00:00'), (2, 'Gilts', 1234, 253, '2024-05-01 09:00:00');");
+    execute("INSERT INTO divisions (name, team_size) VALUES ('Junior', 3);"
+            "INSERT INTO class_types (name) VALUES ('Cattle'), ('Swine');"
+            "INSERT INTO classes (type_id, name, placing, cuts, timestamp) VALUES"
+            " (1, 'Heifers', 1234, 253, '2024-05-01 09:00:00'), (2, 'Gilts', 1234, 253, '2024-05-01 09:00:00');");
   }
 
   // A team or group in division 1000 with its contestants; answers the team number.
   static int add_team(const std::string& type, const std::string& name, std::initializer_list<const char*> members) {
-    exec("INSERT INTO teams (division_no, type, name) VALUES (1000, '" + type + "', '" + name + "')");
-    const int team = std::stoi(text("SELECT number FROM teams WHERE name = '" + name + "'"));
+    execute("INSERT INTO teams (division_no, type, name) VALUES (1000, '" + type + "', '" + name + "')");
+    const int team = std::stoi(query("SELECT number FROM teams WHERE name = '" + name + "'"));
     for (const char* member : members)
-      exec("INSERT INTO contestants (team_no, name) VALUES (" + std::to_string(team) + ", '" + member + "')");
+      execute("INSERT INTO contestants (team_no, name) VALUES (" + std::to_string(team) + ", '" + member + "')");
     return team;
   }
 
   static void add_placing(int class_id, int contestant, int placing, const std::string& reasons = "NULL") {
-    exec("INSERT INTO placings (class_id, contestant_no, placing, reasons_score, timestamp) VALUES (" +
-         std::to_string(class_id) + ", " + std::to_string(contestant) + ", " + std::to_string(placing) + ", " +
-         reasons + ", '2024-05-01 09:30:00')");
+    execute("INSERT INTO placings (class_id, contestant_no, placing, reasons_score, timestamp) VALUES (" +
+            std::to_string(class_id) + ", " + std::to_string(contestant) + ", " + std::to_string(placing) + ", " +
+            reasons + ", '2024-05-01 09:30:00')");
   }
 
   // Field 1 (the ranking) of every row, in order, without repeats.
@@ -86,7 +76,7 @@ class RankingsTest : public ContestTest {
 // enters it, then ranked: every rank, score and name of both results.
 TEST(RankingsOfAContest, IndividualAndTeamRankings) {
   TempHome home;
-  store_fixture::Commands commands = {
+  Commands commands = {
       {"create_contest", "Example"},
       {"save_division", join_fields({"none", "Junior", "3"})},
       {"save_team", join_fields({"none", "1000", "Team", "Alpha", "Coach A"})},
@@ -125,7 +115,7 @@ TEST(RankingsOfAContest, IndividualAndTeamRankings) {
   commands.push_back({"fetch_indiv_rankings", ""});
   commands.push_back({"fetch_team_rankings", ""});
 
-  const std::vector<std::string> results = store_fixture::run_on_worker(commands);
+  const std::vector<std::string> results = run_on_worker(commands);
   ASSERT_EQ(results.size(), commands.size());
   for (std::size_t i = 0; i + 2 < results.size(); ++i) ASSERT_EQ(results[i], "") << commands[i].first;
 
@@ -159,7 +149,7 @@ TEST(RankingsOfAContest, IndividualAndTeamRankings) {
 
 TEST_F(RankingsTest, IndividualScoresRowsAndOrder) {
   add_team("Group", "Solo", {"Bob", "ann"});
-  exec("INSERT INTO classes (type_id, name, timestamp) VALUES (1, 'Steers', '2024-05-01 09:00:00')");
+  execute("INSERT INTO classes (type_id, name, timestamp) VALUES (1, 'Steers', '2024-05-01 09:00:00')");
   add_placing(2, 1012, 1234, "45");  // ann, Gilts
   add_placing(1, 1012, 2143);        // ann, Heifers
   add_placing(1, 1011, 0);           // Bob, Heifers: no placing handed in
@@ -173,7 +163,7 @@ TEST_F(RankingsTest, IndividualScoresRowsAndOrder) {
                                         S + "50" + S + "45" + S + "95");
 
   // The pass runs first: a placing changed since shows its new scores.
-  exec("UPDATE placings SET placing = 1234, timestamp = datetime('now', 'localtime') WHERE class_id = 1 AND contestant_no = 1011");
+  execute("UPDATE placings SET placing = 1234, timestamp = datetime('now', 'localtime') WHERE class_id = 1 AND contestant_no = 1011");
   EXPECT_EQ(rows_of(fetch_indiv_scores(""), 8)[0], (std::vector<std::string>{"Bob", "1011", "Heifers", "1", "1234", "50", "", "50"}));
 }
 
@@ -183,12 +173,12 @@ TEST_F(RankingsTest, ClassTypeRankingsNeedTwoClassTypesAndSkipNone) {
   EXPECT_EQ(rankings_in(fetch_indiv_rankings("")), (std::vector<std::string>{"Cattle", "Reasons", "Overall"}))
       << "Swine has no placings, so no rows";
 
-  exec("DELETE FROM placings; DELETE FROM classes WHERE id = 2; DELETE FROM class_types WHERE id = 2;");
+  execute("DELETE FROM placings; DELETE FROM classes WHERE id = 2; DELETE FROM class_types WHERE id = 2;");
   add_placing(1, solo + 1, 1234, "40");
   EXPECT_EQ(rankings_in(fetch_indiv_rankings("")), (std::vector<std::string>{"Reasons", "Overall"}));
 
-  exec("UPDATE class_types SET name = 'None' WHERE id = 1; INSERT INTO class_types (id, name) VALUES (2, 'none');"
-       "INSERT INTO classes (id, type_id, name, placing, cuts, timestamp) VALUES (2, 2, 'Gilts', 1234, 253, '2024-05-01 09:00:00');");
+  execute("UPDATE class_types SET name = 'None' WHERE id = 1; INSERT INTO class_types (id, name) VALUES (2, 'none');"
+          "INSERT INTO classes (id, type_id, name, placing, cuts, timestamp) VALUES (2, 2, 'Gilts', 1234, 253, '2024-05-01 09:00:00');");
   add_placing(2, solo + 1, 1234);
   EXPECT_EQ(rankings_in(fetch_indiv_rankings("")), (std::vector<std::string>{"none", "Reasons", "Overall"}));
 }
@@ -201,7 +191,7 @@ TEST_F(RankingsTest, TiesShareARankAndComeByNameThenNumber) {
   add_placing(1, 1013, 2134, "40");
   add_placing(1, 1014, 1234, "40");
   // An unscorable class: totals stay empty, and the contestant ranks last everywhere.
-  exec("UPDATE classes SET cuts = NULL WHERE id = 2");
+  execute("UPDATE classes SET cuts = NULL WHERE id = 2");
   add_team("Group", "Late", {"Kim"});
   add_placing(2, 1021, 1234);
 
@@ -226,7 +216,7 @@ TEST_F(RankingsTest, ReasonsRankingPutsMissingScoresLastAndBreaksTiesOnLowerPlac
 }
 
 TEST_F(RankingsTest, TeamsCountTheirBestTeamSizeContestantsInEachRanking) {
-  exec("UPDATE divisions SET team_size = 2");
+  execute("UPDATE divisions SET team_size = 2");
   add_team("Team", "Full", {"Ann", "Ben", "Cal"});  // 1011..1013
   add_team("Team", "Short", {"Dee", "Eve"});        // 1021, 1022
   add_team("Group", "Solo", {"Fay", "Gus"});        // 1031, 1032
@@ -246,12 +236,12 @@ TEST_F(RankingsTest, TeamsCountTheirBestTeamSizeContestantsInEachRanking) {
                   {"Junior", "Overall", "1", "115", "Full", ""},
                   {"Junior", "Overall", "2", "100", "Short", ""}}));
 
-  exec("UPDATE divisions SET team_size = 0");
+  execute("UPDATE divisions SET team_size = 0");
   EXPECT_EQ(fetch_team_rankings(""), "");
 }
 
 TEST_F(RankingsTest, TeamTiesBreakOnReasonsAndOnLowerPlacings) {
-  exec("UPDATE divisions SET team_size = 1");
+  execute("UPDATE divisions SET team_size = 1");
   add_team("Team", "A", {"Ann"});  // 1011: 50 + 45
   add_team("Team", "B", {"Ben"});  // 1021: 48 + 45
   add_team("Team", "C", {"Cal"});  // 1031: 48 + 47
@@ -278,7 +268,7 @@ TEST_F(RankingsTest, TeamRankingsReadTheScoresTheLastPassLeft) {
                                          "Junior" + S + "Overall" + S + "1" + S + S + "Full" + S);
   fetch_indiv_rankings("");
   EXPECT_EQ(rows_of(fetch_team_rankings(""), 6).back()[3], "150");
-  exec("UPDATE placings SET placing = 4321, timestamp = datetime('now', 'localtime') WHERE contestant_no = 1011");
+  execute("UPDATE placings SET placing = 4321, timestamp = datetime('now', 'localtime') WHERE contestant_no = 1011");
   EXPECT_EQ(rows_of(fetch_team_rankings(""), 6).back()[3], "150");
   fetch_indiv_scores("");
   EXPECT_EQ(rows_of(fetch_team_rankings(""), 6).back()[3], "115");
@@ -286,8 +276,8 @@ TEST_F(RankingsTest, TeamRankingsReadTheScoresTheLastPassLeft) {
 
 TEST_F(RankingsTest, ClassTypeWithIdOf998KeepsItsRowsTogether) {
   add_team("Group", "Solo", {"Ann", "Ben"});
-  exec("INSERT INTO class_types (id, name) VALUES (998, 'Sheep');"
-       "INSERT INTO classes (id, type_id, name, placing, cuts, timestamp) VALUES (3, 998, 'Ewes', 1234, 253, '2024-05-01 09:00:00');");
+  execute("INSERT INTO class_types (id, name) VALUES (998, 'Sheep');"
+          "INSERT INTO classes (id, type_id, name, placing, cuts, timestamp) VALUES (3, 998, 'Ewes', 1234, 253, '2024-05-01 09:00:00');");
   add_placing(1, 1011, 1234, "40");
   add_placing(3, 1011, 1234, "40");
   add_placing(3, 1012, 2134, "45");

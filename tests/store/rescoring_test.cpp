@@ -10,11 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "dispatch/function_table.h"
-#include "dispatch/worker.h"
-#include "scoring_test_support.h"
 #include "store/failures.h"
+#include "store/operations.h"
 #include "store/scoring.h"
+#include "tests/support/contest_fixture.h"
 
 namespace {
 const std::string CLASS_SAVED = "2024-05-01 09:00:00";
@@ -27,36 +26,36 @@ class RescoringTest : public ContestTest {
   // cuts 253) and class 2 Steers (no official placing or cuts yet).
   void SetUp() override {
     ContestTest::SetUp();
-    exec("INSERT INTO divisions (name, team_size) VALUES ('Junior', 3);"
-         "INSERT INTO teams (division_no, type, name) VALUES (1000, 'Group', 'Solo');"
-         "INSERT INTO contestants (team_no, name) VALUES (1010, 'Ann'), (1010, 'Ben'), (1010, 'Cal');"
-         "INSERT INTO class_types (name) VALUES ('Cattle');"
-         "INSERT INTO classes (type_id, name, placing, cuts, timestamp) VALUES"
-         " (1, 'Heifers', 1234, 253, '" + CLASS_SAVED + "'),"
-         " (1, 'Steers', NULL, NULL, '" + CLASS_SAVED + "');");
+    execute("INSERT INTO divisions (name, team_size) VALUES ('Junior', 3);"
+            "INSERT INTO teams (division_no, type, name) VALUES (1000, 'Group', 'Solo');"
+            "INSERT INTO contestants (team_no, name) VALUES (1010, 'Ann'), (1010, 'Ben'), (1010, 'Cal');"
+            "INSERT INTO class_types (name) VALUES ('Cattle');"
+            "INSERT INTO classes (type_id, name, placing, cuts, timestamp) VALUES"
+            " (1, 'Heifers', 1234, 253, '" + CLASS_SAVED + "'),"
+            " (1, 'Steers', NULL, NULL, '" + CLASS_SAVED + "');");
   }
 
   static void add_placing(int id, int class_id, int contestant, int placing, const std::string& reasons,
                           const std::string& stamp) {
-    exec("INSERT INTO placings (id, class_id, contestant_no, placing, reasons_score, timestamp) VALUES (" +
-         std::to_string(id) + ", " + std::to_string(class_id) + ", " + std::to_string(contestant) + ", " +
-         std::to_string(placing) + ", " + reasons + ", '" + stamp + "');");
+    execute("INSERT INTO placings (id, class_id, contestant_no, placing, reasons_score, timestamp) VALUES (" +
+            std::to_string(id) + ", " + std::to_string(class_id) + ", " + std::to_string(contestant) + ", " +
+            std::to_string(placing) + ", " + reasons + ", '" + stamp + "');");
   }
 
   // placing_score/total_score of one placing, "" for NULL.
   static std::string scores(int id) {
-    return text("SELECT coalesce(placing_score, '') || '/' || coalesce(total_score, '') FROM placings WHERE id = " +
-                std::to_string(id));
+    return query("SELECT coalesce(placing_score, '') || '/' || coalesce(total_score, '') FROM placings WHERE id = " +
+                 std::to_string(id));
   }
 
   // Stores scores the pass would never compute, to see which placings a pass rewrites.
   static void mark_scores(int id) {
-    exec("UPDATE placings SET placing_score = -1, total_score = -1 WHERE id = " + std::to_string(id));
+    execute("UPDATE placings SET placing_score = -1, total_score = -1 WHERE id = " + std::to_string(id));
   }
 
-  static void set_scored_at(const std::string& stamp) { exec("UPDATE contest SET scored_at = '" + stamp + "'"); }
-  static std::string scored_at() { return text("SELECT scored_at FROM contest"); }
-  static std::string now() { return text("SELECT datetime('now', 'localtime')"); }
+  static void set_scored_at(const std::string& stamp) { execute("UPDATE contest SET scored_at = '" + stamp + "'"); }
+  static std::string scored_at() { return query("SELECT scored_at FROM contest"); }
+  static std::string now() { return query("SELECT datetime('now', 'localtime')"); }
 };
 
 TEST_F(RescoringTest, StoresPlacingAndTotalScores) {
@@ -65,7 +64,7 @@ TEST_F(RescoringTest, StoresPlacingAndTotalScores) {
   add_placing(3, 1, 1013, 0, "30", PLACINGS_SAVED);
   // A reasons score can be any 32-bit number: the total must not wrap.
   add_placing(4, 2, 1011, 1234, "2147483647", PLACINGS_SAVED);
-  exec("UPDATE classes SET placing = 1234, cuts = 253 WHERE id = 2");
+  execute("UPDATE classes SET placing = 1234, cuts = 253 WHERE id = 2");
 
   const std::string before = now();
   rescore_placings();
@@ -75,7 +74,7 @@ TEST_F(RescoringTest, StoresPlacingAndTotalScores) {
   EXPECT_EQ(scores(3), "0/30");
   EXPECT_EQ(scores(4), "50/2147483697");
   // Scoring records no save: every placing keeps the stamp of its last save.
-  EXPECT_EQ(text("SELECT count(*) FROM placings WHERE timestamp = '" + PLACINGS_SAVED + "'"), "4");
+  EXPECT_EQ(query("SELECT count(*) FROM placings WHERE timestamp = '" + PLACINGS_SAVED + "'"), "4");
   EXPECT_GE(scored_at(), before);
   EXPECT_LE(scored_at(), now());
 }
@@ -87,33 +86,33 @@ TEST_F(RescoringTest, UnscorableClassKeepsItsScoresUntilItHasPlacingAndCuts) {
 
   // Each save of the class below comes after the last pass.
   set_scored_at(LAST_PASS);
-  exec("UPDATE classes SET placing = 1234, timestamp = '2024-05-01 10:01:00' WHERE id = 2");
+  execute("UPDATE classes SET placing = 1234, timestamp = '2024-05-01 10:01:00' WHERE id = 2");
   rescore_placings();
   EXPECT_EQ(scores(1), "/") << "an official placing without cuts scores nothing";
 
   set_scored_at(LAST_PASS);
-  exec("UPDATE classes SET cuts = 253, timestamp = '2024-05-01 10:02:00' WHERE id = 2");
+  execute("UPDATE classes SET cuts = 253, timestamp = '2024-05-01 10:02:00' WHERE id = 2");
   rescore_placings();
   EXPECT_EQ(scores(1), "48/78");
 
   // Removing the official placing again leaves the scores as they were.
   set_scored_at(LAST_PASS);
-  exec("UPDATE classes SET placing = NULL, timestamp = '2024-05-01 10:03:00' WHERE id = 2");
+  execute("UPDATE classes SET placing = NULL, timestamp = '2024-05-01 10:03:00' WHERE id = 2");
   rescore_placings();
   EXPECT_EQ(scores(1), "48/78");
 }
 
 TEST_F(RescoringTest, NothingChangedWritesNothing) {
   // An empty contest: nothing to compare, nothing written, not even the stamp.
-  exec("DELETE FROM classes");
+  execute("DELETE FROM classes");
   EXPECT_FALSE(scores_out_of_date("2020-01-01 00:00:00"));
   int changes = sqlite3_total_changes(contest_db);
   rescore_placings();
   EXPECT_EQ(sqlite3_total_changes(contest_db), changes);
   EXPECT_EQ(scored_at(), "2020-01-01 00:00:00");
 
-  exec("INSERT INTO classes (id, type_id, name, placing, cuts, timestamp) VALUES (1, 1, 'Heifers', 1234, 253, '" +
-       CLASS_SAVED + "')");
+  execute("INSERT INTO classes (id, type_id, name, placing, cuts, timestamp) VALUES (1, 1, 'Heifers', 1234, 253, '" +
+          CLASS_SAVED + "')");
   add_placing(1, 1, 1011, 2134, "NULL", PLACINGS_SAVED);
   rescore_placings();
   changes = sqlite3_total_changes(contest_db);
@@ -130,15 +129,15 @@ TEST_F(RescoringTest, EqualStampsCountAsChanged) {
   // The last pass ended in the same second as a later save of placing 1 (now 1324) and of
   // the class (now with cuts 111); placing 2 was saved before the class in that second.
   set_scored_at(LAST_PASS);
-  exec("UPDATE placings SET placing = 1324, timestamp = '" + LAST_PASS + "' WHERE id = 1");
-  exec("UPDATE placings SET timestamp = '" + LAST_PASS + "' WHERE id = 2");
+  execute("UPDATE placings SET placing = 1324, timestamp = '" + LAST_PASS + "' WHERE id = 1");
+  execute("UPDATE placings SET timestamp = '" + LAST_PASS + "' WHERE id = 2");
   EXPECT_FALSE(scores_out_of_date(LAST_PASS + "x")) << "a later stamp is not out of date";
   EXPECT_TRUE(scores_out_of_date(LAST_PASS));
   rescore_placings();
   EXPECT_EQ(scores(1), "45/45");
 
   set_scored_at(LAST_PASS);
-  exec("UPDATE classes SET cuts = 111, timestamp = '" + LAST_PASS + "' WHERE id = 1");
+  execute("UPDATE classes SET cuts = 111, timestamp = '" + LAST_PASS + "' WHERE id = 1");
   rescore_placings();
   EXPECT_EQ(scores(1), "49/49");
   EXPECT_EQ(scores(2), "49/49");
@@ -148,13 +147,13 @@ TEST_F(RescoringTest, SelectsOnlyPlacingsThatMayHaveChanged) {
   add_placing(1, 1, 1011, 2134, "NULL", PLACINGS_SAVED);
   add_placing(2, 1, 1012, 2134, "NULL", PLACINGS_SAVED);
   add_placing(3, 2, 1013, 2134, "NULL", PLACINGS_SAVED);
-  exec("UPDATE classes SET placing = 1234, cuts = 253 WHERE id = 2");
+  execute("UPDATE classes SET placing = 1234, cuts = 253 WHERE id = 2");
   rescore_placings();
   set_scored_at(LAST_PASS);
   for (int id : {1, 2, 3}) mark_scores(id);
 
   // Placing 2 saved since the last pass: only it is rescored.
-  exec("UPDATE placings SET reasons_score = 20, timestamp = '2024-05-01 10:01:00' WHERE id = 2");
+  execute("UPDATE placings SET reasons_score = 20, timestamp = '2024-05-01 10:01:00' WHERE id = 2");
   rescore_placings();
   EXPECT_EQ(scores(1), "-1/-1");
   EXPECT_EQ(scores(2), "48/68");
@@ -163,7 +162,7 @@ TEST_F(RescoringTest, SelectsOnlyPlacingsThatMayHaveChanged) {
   // Class 1's official placing changed: every placing of class 1 saved before it is rescored,
   // at this pass and at later ones, while class 2 is left alone.
   set_scored_at(LAST_PASS);
-  exec("UPDATE classes SET placing = 2134, timestamp = '2024-05-01 10:02:00' WHERE id = 1");
+  execute("UPDATE classes SET placing = 2134, timestamp = '2024-05-01 10:02:00' WHERE id = 1");
   rescore_placings();
   EXPECT_EQ(scores(1), "50/50");
   EXPECT_EQ(scores(2), "50/70");
@@ -172,7 +171,7 @@ TEST_F(RescoringTest, SelectsOnlyPlacingsThatMayHaveChanged) {
   // Placing 1 was saved before its class, so any later pass scores it again.
   mark_scores(1);
   set_scored_at("2024-05-01 10:05:00");
-  exec("UPDATE placings SET timestamp = '2024-05-01 10:06:00' WHERE id = 3");
+  execute("UPDATE placings SET timestamp = '2024-05-01 10:06:00' WHERE id = 3");
   rescore_placings();
   EXPECT_EQ(scores(1), "50/50");
   EXPECT_EQ(scores(3), "48/48");
@@ -207,16 +206,16 @@ TEST_F(RescoringTest, ClockSetBackStillScores) {
 TEST_F(RescoringTest, IdsBeyondThirtyTwoBitsScoreTheirOwnRows) {
   // Written by another program: a class and a placing whose ids need 64 bits, beside a
   // placing whose id is what the placing's id would be cut to.
-  exec("INSERT INTO classes (id, type_id, name, placing, cuts, timestamp) VALUES"
-       " (4294967299, 1, 'Lambs', 1234, 253, '" + CLASS_SAVED + "')");
+  execute("INSERT INTO classes (id, type_id, name, placing, cuts, timestamp) VALUES"
+          " (4294967299, 1, 'Lambs', 1234, 253, '" + CLASS_SAVED + "')");
   add_placing(5, 1, 1011, 1234, "NULL", PLACINGS_SAVED);
-  exec("INSERT INTO placings (id, class_id, contestant_no, placing, timestamp) VALUES"
-       " (4294967301, 1, 1012, 2134, '" + PLACINGS_SAVED + "'),"
-       " (4294967302, 4294967299, 1013, 1324, '" + PLACINGS_SAVED + "')");
+  execute("INSERT INTO placings (id, class_id, contestant_no, placing, timestamp) VALUES"
+          " (4294967301, 1, 1012, 2134, '" + PLACINGS_SAVED + "'),"
+          " (4294967302, 4294967299, 1013, 1324, '" + PLACINGS_SAVED + "')");
   rescore_placings();
   EXPECT_EQ(scores(5), "50/50");
-  EXPECT_EQ(text("SELECT placing_score FROM placings WHERE id = 4294967301"), "48");
-  EXPECT_EQ(text("SELECT placing_score FROM placings WHERE id = 4294967302"), "45");
+  EXPECT_EQ(query("SELECT placing_score FROM placings WHERE id = 4294967301"), "48");
+  EXPECT_EQ(query("SELECT placing_score FROM placings WHERE id = 4294967302"), "45");
 }
 
 // The local clock as SQLite reads it, moved by changing the time zone.
@@ -246,7 +245,7 @@ TEST_F(RescoringTest, ASaveWhileTheClockWasBackIsScoredOnceTheClockIsAheadAgain)
   TimeZone::set("EAA-2");
   ASSERT_EQ(run_payload("save_placing:none\x1F" "1\x1F" "1011\x1F" "2134\x1F"), "");
   ASSERT_EQ(run_payload("fetch_indiv_scores:").rfind("ERROR:", 0), std::string::npos);
-  ASSERT_EQ(text("SELECT placing_score FROM placings"), "48");
+  ASSERT_EQ(query("SELECT placing_score FROM placings"), "48");
 
   // The clock is set back an hour, a placing is corrected, and the clock goes forward again
   // before the scores are looked at.
@@ -254,21 +253,14 @@ TEST_F(RescoringTest, ASaveWhileTheClockWasBackIsScoredOnceTheClockIsAheadAgain)
   ASSERT_EQ(run_payload("save_placing:1\x1F" "1\x1F" "1011\x1F" "1324\x1F"), "");
   TimeZone::set("EAA-2");
   ASSERT_EQ(run_payload("fetch_indiv_scores:").rfind("ERROR:", 0), std::string::npos);
-  EXPECT_EQ(text("SELECT placing_score FROM placings"), "45");
+  EXPECT_EQ(query("SELECT placing_score FROM placings"), "45");
 }
-
-// Another program's connection to the contest file, holding its write lock.
-struct OtherProgram {
-  sqlite3* db = nullptr;
-  OtherProgram() { sqlite3_open(sqlite3_db_filename(contest_db, "main"), &db); }
-  ~OtherProgram() { sqlite3_close(db); }
-  int exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
-};
 
 TEST_F(RescoringTest, APassWaitsForAnotherProgramsLockAndNamesItWhenHeldTooLong) {
   initialize_functions();
   add_placing(1, 1, 1011, 2134, "NULL", PLACINGS_SAVED);
-  OtherProgram other;
+  // Another program's connection to the contest file, holding its write lock.
+  OtherProgram other(sqlite3_db_filename(contest_db, "main"));
   ASSERT_EQ(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
   std::thread release([&other] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -292,7 +284,7 @@ TEST_F(RescoringTest, APassWaitsForAnotherProgramsLockAndNamesItWhenHeldTooLong)
   ASSERT_EQ(other.exec("COMMIT"), SQLITE_OK);
   EXPECT_EQ(scores(2), "/");
   EXPECT_EQ(scored_at(), stamp);
-  EXPECT_EQ(text("SELECT count(*) FROM divisions"), "1");
+  EXPECT_EQ(query("SELECT count(*) FROM divisions"), "1");
 }
 
 // Runs the pass through the operation as the worker would, checking that a failure leaves
@@ -311,7 +303,7 @@ class RescoringFailureTest : public RescoringTest {
     const std::string result = run_payload("fetch_indiv_scores:");
     EXPECT_EQ(result.rfind("ERROR:", 0), 0u) << result;
     EXPECT_FALSE(in_transaction());
-    EXPECT_EQ(text("SELECT count(*) FROM placings WHERE placing_score IS NOT NULL OR total_score IS NOT NULL"), "0");
+    EXPECT_EQ(query("SELECT count(*) FROM placings WHERE placing_score IS NOT NULL OR total_score IS NOT NULL"), "0");
     EXPECT_EQ(scored_at(), "2020-01-01 00:00:00");
   }
 
@@ -326,10 +318,10 @@ class RescoringFailureTest : public RescoringTest {
 
 TEST_F(RescoringFailureTest, FailingScoreUpdateRollsBackThePass) {
   // Placings 1 and 2 are updated first; the third update is refused.
-  exec("CREATE TRIGGER refuse_third BEFORE UPDATE OF total_score ON placings WHEN NEW.id = 3"
-       " BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+  execute("CREATE TRIGGER refuse_third BEFORE UPDATE OF total_score ON placings WHEN NEW.id = 3"
+          " BEGIN SELECT RAISE(ABORT, 'refused'); END;");
   expect_failed_pass_left_nothing();
-  exec("DROP TRIGGER refuse_third");
+  execute("DROP TRIGGER refuse_third");
   expect_next_pass_scores_all();
 }
 
@@ -347,7 +339,7 @@ int interrupt_second_selection(void* fired) {
 }
 
 TEST_F(RescoringFailureTest, FailingSelectionRollsBackThePass) {
-  exec("UPDATE classes SET placing = 1234, cuts = 253 WHERE id = 2");
+  execute("UPDATE classes SET placing = 1234, cuts = 253 WHERE id = 2");
   add_placing(4, 2, 1011, 2134, "NULL", PLACINGS_SAVED);
   bool fired = false;
   sqlite3_progress_handler(contest_db, 1, interrupt_second_selection, &fired);
@@ -380,13 +372,13 @@ TEST_F(RescoringFailureTest, FailingClassListFailsThePass) {
 TEST_F(RescoringFailureTest, FailingCommitRollsBackThePass) {
   // A deferred foreign key broken by every score update: COMMIT is refused and leaves the
   // transaction open, which the pass must close.
-  exec("CREATE TABLE parent (id INTEGER PRIMARY KEY);"
-       "CREATE TABLE child (parent_id INTEGER REFERENCES parent (id) DEFERRABLE INITIALLY DEFERRED);"
-       "CREATE TRIGGER break_key AFTER UPDATE OF total_score ON placings"
-       " BEGIN INSERT INTO child VALUES (-1); END;");
+  execute("CREATE TABLE parent (id INTEGER PRIMARY KEY);"
+          "CREATE TABLE child (parent_id INTEGER REFERENCES parent (id) DEFERRABLE INITIALLY DEFERRED);"
+          "CREATE TRIGGER break_key AFTER UPDATE OF total_score ON placings"
+          " BEGIN INSERT INTO child VALUES (-1); END;");
   expect_failed_pass_left_nothing();
-  EXPECT_EQ(text("SELECT count(*) FROM child"), "0");
-  exec("DROP TRIGGER break_key");
+  EXPECT_EQ(query("SELECT count(*) FROM child"), "0");
+  execute("DROP TRIGGER break_key");
   expect_next_pass_scores_all();
 }
 

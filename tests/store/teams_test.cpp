@@ -1,12 +1,10 @@
-#include "tests/store/store_fixture.h"
+#include "tests/support/contest_fixture.h"
 
 namespace {
-using namespace store_fixture;
-
-class Teams : public StoreTest {
+class Teams : public ContestTest {
  protected:
   void SetUp() override {
-    StoreTest::SetUp();
+    ContestTest::SetUp();
     expect_ok("save_division", {"none", "Junior", "3"});
     expect_ok("save_division", {"none", "Senior"});  // no team size: groups only
   }

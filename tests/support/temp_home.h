@@ -1,8 +1,11 @@
 #pragma once
 // A temporary HOME (and so a temporary Desktop) for one test, removed afterwards, with the
-// contest connection closed, so no test ever touches the user's real files.
+// contest connection closed, so no test ever touches the user's real files. And the bytes
+// of a file, to compare a file before and after.
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "store/database.h"
@@ -31,3 +34,8 @@ struct TempHome {
   }
   std::filesystem::path desktop() const { return home / "Desktop"; }
 };
+
+inline std::string file_bytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
