@@ -7,12 +7,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 #include <thread>
 
-#include "support/loopback_port.h"
-#include "support/temp_home.h"
+#include "tests/support/fields.h"
+#include "tests/support/loopback_port.h"
+#include "tests/support/temp_home.h"
 
 namespace {
 std::vector<std::string> run_harness(const TempHome& home, const std::vector<std::string>& requests,
@@ -27,12 +26,9 @@ std::vector<std::string> run_harness(const TempHome& home, const std::vector<std
   const std::string command = "HOME='" + home.home.string() + "' " + env + " timeout 20 '" + harness + "' < '" +
                               in.string() + "' > '" + out.string() + "'";
   if (std::system(command.c_str()) != 0) return {"harness failed"};
-  std::ifstream f(out, std::ios::binary);
-  const std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  std::vector<std::string> replies;
-  std::string reply;
-  std::istringstream stream(all);
-  while (std::getline(stream, reply, '\0')) replies.push_back(reply);
+  // Each reply ends with a NUL, so the text after the last one is empty.
+  std::vector<std::string> replies = split_at(file_bytes(out), std::string(1, '\0'));
+  if (replies.back().empty()) replies.pop_back();
   return replies;
 }
 }  // namespace

@@ -11,7 +11,7 @@
 #include "store/database.h"
 #include "store/failures.h"
 #include "store/fields.h"
-#include "worker_fixture.h"
+#include "tests/support/worker.h"
 
 TEST(SplitFirstColon, SplitsOnlyAtTheFirstColon) {
   EXPECT_EQ(split_first_colon("7:fetch_divisions:"), std::make_pair(std::string("7"), std::string("fetch_divisions:")));
@@ -110,10 +110,7 @@ TEST(Worker, SurvivesEveryKindOfFailure) {
 
 TEST(Worker, DropsRepliesOnceTheWindowIsGone) {
   RunningWorker worker;
-  {
-    std::lock_guard<std::mutex> lock(worker_fixture::replies_mutex);
-    worker_fixture::window_gone = true;
-  }
+  worker.close_window();
   std::atomic<int> ran{0};
   register_function("count", [&ran](const std::string&) {
     ++ran;
