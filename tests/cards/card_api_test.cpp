@@ -8,9 +8,6 @@
 #include <vector>
 
 #include "cards/card_api.h"
-#include "dispatch/command_queue.h"
-#include "dispatch/function_table.h"
-#include "store/fields.h"
 #include "tests/cards/card_server_fixture.h"
 
 namespace {
@@ -29,9 +26,7 @@ class CardApi : public CardServerSuite {
   }
 
   httplib::Result post(const std::string& path, const std::string& body) {
-    httplib::Client client("127.0.0.1", port);
-    client.set_read_timeout(20, 0);
-    return client.Post(path.c_str(), body, "text/plain");
+    return client().Post(path.c_str(), body, "text/plain");
   }
 };
 

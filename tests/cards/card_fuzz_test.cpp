@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "store/failures.h"
-#include "store/fields.h"
 #include "tests/cards/card_server_fixture.h"
 
 namespace {
@@ -55,7 +54,7 @@ bool is_known_answer(const std::string& route, const std::string& answer) {
   if (route.find("save_") != std::string::npos) return answer == "true" || answer == "false";
   // Names: two fields (and the placing on the reasons route), each a stored name or empty.
   static const std::set<std::string> names = {"", "Ann", "Ben"}, classes = {"", "Cows", "Sheep"};
-  const FieldList fields = split_fields(answer + FIELD_SEPARATOR);  // keep a trailing empty field
+  const auto fields = fields_of(answer);
   const bool with_placing = route.find("and_placing") != std::string::npos;
   if (fields.size() != (with_placing ? 3u : 2u)) return false;
   return names.count(fields[0]) && classes.count(fields[1]);
@@ -105,18 +104,18 @@ TEST(CardFuzz, EveryBodyIsAnsweredAndOnlyValidRowsAreStored) {
   // Each "true" stored exactly one value, and nothing else was stored.
   EXPECT_GT(placings_stored, 0);
   EXPECT_GT(reasons_stored, 0);
-  EXPECT_EQ(query_contest("SELECT COUNT(*) FROM placings"), std::to_string(placings_stored));
-  EXPECT_EQ(query_contest("SELECT COUNT(*) FROM placings WHERE reasons_score IS NOT NULL"),
+  EXPECT_EQ(query("SELECT COUNT(*) FROM placings"), std::to_string(placings_stored));
+  EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE reasons_score IS NOT NULL"),
             std::to_string(reasons_stored));
-  EXPECT_EQ(query_contest("SELECT COUNT(*) FROM placings WHERE placing != 0 AND placing NOT IN "
+  EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE placing != 0 AND placing NOT IN "
                           "(SELECT 1000*a.d + 100*b.d + 10*c.d + e.d FROM (SELECT 1 d UNION SELECT 2 UNION "
                           "SELECT 3 UNION SELECT 4) a, (SELECT 1 d UNION SELECT 2 UNION SELECT 3 UNION SELECT 4) b,"
                           " (SELECT 1 d UNION SELECT 2 UNION SELECT 3 UNION SELECT 4) c, (SELECT 1 d UNION SELECT 2"
                           " UNION SELECT 3 UNION SELECT 4) e WHERE a.d NOT IN (b.d, c.d, e.d) AND b.d NOT IN"
                           " (c.d, e.d) AND c.d != e.d)"),
             "0");
-  EXPECT_EQ(query_contest("SELECT COUNT(*) FROM placings WHERE reasons_score NOT BETWEEN 0 AND 50"), "0");
-  EXPECT_EQ(query_contest("SELECT COUNT(*) FROM placings WHERE contestant_no NOT IN (1011, 1012)"
+  EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE reasons_score NOT BETWEEN 0 AND 50"), "0");
+  EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE contestant_no NOT IN (1011, 1012)"
                           " OR class_id NOT IN (3, 4)"),
             "0");
   close_test_contest();

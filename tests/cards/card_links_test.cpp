@@ -12,7 +12,7 @@
 #include "cards/card_links.h"
 #include "cards/local_address.h"
 #include "cards/qr_svg.h"
-#include "store/fields.h"
+#include "tests/support/fields.h"
 
 namespace {
 std::vector<RouteRow> fed_routes;
@@ -93,7 +93,7 @@ TEST_F(LocalAddress, OnlyTheExactLoopbackAddressIsSkipped) {
 
 TEST_F(LocalAddress, CardLinksAreFourFieldsOrNothing) {
   fed_addresses = {{2, ip("1.2.3.4")}};
-  FieldList fields = split_fields(fetch_wifi_addresses(""));
+  FieldList fields = fields_of(fetch_wifi_addresses(""));
   ASSERT_EQ(fields.size(), 4u);
   EXPECT_EQ(fields[0], "Placing Card: http://1.2.3.4:56780/placing");
   EXPECT_EQ(fields[2], "Reasons Card: http://1.2.3.4:56780/reasons");
@@ -104,7 +104,7 @@ TEST_F(LocalAddress, CardLinksAreFourFieldsOrNothing) {
   }
 
   fed_addresses = {{2, ip("192.168.100.200")}};
-  fields = split_fields(fetch_wifi_addresses(""));
+  fields = fields_of(fetch_wifi_addresses(""));
   ASSERT_EQ(fields.size(), 4u);
   EXPECT_EQ(fields[0].size(), 50u);
   EXPECT_EQ(fields[2].size(), 50u);
@@ -174,7 +174,7 @@ std::string decode_svg_with_zbar(const std::string& svg) {
 TEST_F(LocalAddress, EachCardCodeDecodesToItsWholeLabel) {
   if (std::system("command -v zbarimg >/dev/null 2>&1") != 0) GTEST_SKIP() << "zbarimg (zbar-tools) is not installed";
   fed_addresses = {{2, ip("192.168.100.200")}};
-  const FieldList fields = split_fields(fetch_wifi_addresses(""));
+  const FieldList fields = fields_of(fetch_wifi_addresses(""));
   ASSERT_EQ(fields.size(), 4u);
   EXPECT_EQ(decode_svg_with_zbar(fields[1]), fields[0]);
   EXPECT_EQ(decode_svg_with_zbar(fields[3]), fields[2]);

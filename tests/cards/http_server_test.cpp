@@ -12,9 +12,6 @@
 #include <random>
 #include <thread>
 
-#include "cards/card_api.h"
-#include "cards/http_server.h"
-#include "dispatch/function_table.h"
 #include "pages/page_texts.h"
 #include "tests/cards/card_server_fixture.h"
 
@@ -25,13 +22,6 @@ const std::string NOT_FOUND = R"({"error":"Not Found"})";
 
 std::future<void> run_server_async(int port) {
   return std::async(std::launch::async, [port] { run_http_server("127.0.0.1", port); });
-}
-
-bool answers_health(int port) {
-  httplib::Client client("127.0.0.1", port);
-  client.set_connection_timeout(0, 300000);
-  const auto answer = client.Get("/health");
-  return answer && answer->status == 200;
 }
 
 // Sends the bytes on a new connection, as a hostile client would, and reads what comes back
@@ -65,12 +55,6 @@ RawAnswer raw_exchange(int port, const std::string& request, std::chrono::millis
 
 class CardServerRoutes : public CardServerSuite {
  protected:
-  httplib::Client client() {
-    httplib::Client c("127.0.0.1", port);
-    c.set_read_timeout(15, 0);
-    return c;
-  }
-
   // After a hostile request: the health check and a real save are answered at once.
   void expect_still_serving(const std::string& after) {
     httplib::Client c("127.0.0.1", port);
@@ -81,7 +65,7 @@ class CardServerRoutes : public CardServerSuite {
     const auto saved = c.Post("/api/save_card_placing", join_fields({"1012", "4", "2143"}), "text/plain");
     ASSERT_TRUE(saved) << after;
     EXPECT_EQ(saved->body, "true") << after;
-    query_contest("DELETE FROM placings WHERE contestant_no = 1012");  // a card saves a placing once
+    query("DELETE FROM placings WHERE contestant_no = 1012");  // a card saves a placing once
   }
 };
 
@@ -162,7 +146,7 @@ TEST_F(CardServerRoutes, ABodyOfAnyOtherFramingIsRefusedUnreadAndItsConnectionCl
     expect_still_serving(shown);
   }
   // None of the refused bodies reached the contest.
-  EXPECT_EQ(query_contest("SELECT COUNT(*) FROM placings WHERE contestant_no = 1011"), "0");
+  EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE contestant_no = 1011"), "0");
   close_test_contest();
 }
 
@@ -181,7 +165,7 @@ TEST_F(CardServerRoutes, ARangeHeaderNeverCutsAnAnswer) {
     ASSERT_TRUE(saved) << range;
     EXPECT_EQ(saved->status, 200) << range;
     EXPECT_EQ(saved->body, "true") << range;
-    query_contest("DELETE FROM placings");
+    query("DELETE FROM placings");
     const auto page = c.Get("/placing", headers);
     ASSERT_TRUE(page) << range;
     EXPECT_EQ(page->status, 200) << range;
@@ -248,8 +232,7 @@ TEST(CardServerLifecycle, AStopAtAnyMomentAfterStartingEndsTheServer) {
   // Each stop was used up by its own run: the next run listens until it is stopped, and
   // a second stop while it drains does nothing more.
   auto run = run_server_async(port);
-  for (int wait = 0; wait < 100 && !answers_health(port); ++wait) std::this_thread::sleep_for(20ms);
-  EXPECT_TRUE(answers_health(port));
+  EXPECT_TRUE(comes_up(port));
   stop_http_server();
   stop_http_server();
   ASSERT_EQ(run.wait_for(5s), std::future_status::ready);

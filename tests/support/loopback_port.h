@@ -1,10 +1,15 @@
 #pragma once
 // A loopback TCP port that was free a moment ago: bound to port 0, read back, released.
-// Another process may take it before it is used again. And a plain socket connected to a
-// loopback port, for tests that talk to the card server as a raw client would.
+// Another process may take it before it is used again. A plain socket connected to a
+// loopback port, for tests that talk to the card server as a raw client would. And the
+// card server's health check on a loopback port.
+#include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 inline int free_loopback_port() {
   const int sock = socket(AF_INET, SOCK_STREAM, 0);
@@ -28,4 +33,21 @@ inline int connect_to_loopback(int port) {
   if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return sock;
   close(sock);
   return -1;
+}
+
+inline bool answers_health(int port) {
+  httplib::Client client("127.0.0.1", port);
+  client.set_connection_timeout(0, 300000);
+  const auto answer = client.Get("/health");
+  return answer && answer->status == 200;
+}
+
+// Waits up to five seconds for a server starting on the port to answer its health check.
+inline bool comes_up(int port) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!answers_health(port)) {
+    if (std::chrono::steady_clock::now() > give_up) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
