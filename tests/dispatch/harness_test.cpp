@@ -1,6 +1,5 @@
 // The bridge harness as a black box: NUL-ended requests in, NUL-ended replies out.
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <sys/wait.h>
 
 #include <atomic>
@@ -71,14 +70,7 @@ TEST(BridgeHarness, EndsSoonAfterItsInputWhileClientsTrickleRequests) {
                               " timeout 20 '" + harness + "' > /dev/null";
   FILE* input = popen(command.c_str(), "w");
   ASSERT_NE(input, nullptr);
-  httplib::Client client("127.0.0.1", port);
-  bool up = false;
-  for (int wait = 0; wait < 100 && !up; ++wait) {
-    const auto health = client.Get("/health");
-    up = health && health->status == 200;
-    if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  ASSERT_TRUE(up);
+  ASSERT_TRUE(comes_up(port));
 
   std::atomic<bool> done{false};
   std::vector<std::thread> clients;
