@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "support/temp_home.h"
+#include "tests/support/temp_home.h"
 
 TEST(DesktopFolder, FallsBackToDesktopInHome) {
   TempHome home;

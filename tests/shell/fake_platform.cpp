@@ -1,4 +1,4 @@
-#include "fake_platform.h"
+#include "tests/shell/fake_platform.h"
 
 #include <chrono>
 #include <condition_variable>

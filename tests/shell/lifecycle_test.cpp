@@ -5,10 +5,10 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "clean_run.h"
+#include "tests/shell/clean_run.h"
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
-#include "fake_platform.h"
+#include "tests/shell/fake_platform.h"
 #include "shell/lifecycle.h"
 #include "shell/shell_globals.h"
 #include "store/database.h"

@@ -3,10 +3,10 @@
 #include <chrono>
 #include <thread>
 
-#include "clean_run.h"
+#include "tests/shell/clean_run.h"
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
-#include "fake_platform.h"
+#include "tests/shell/fake_platform.h"
 #include "shell/lifecycle.h"
 #include "shell/message_bridge.h"
 #include "shell/shell_globals.h"
@@ -98,7 +98,7 @@ TEST_F(PageBridge, TheContestDialogIsAskedOfTheWindowFromTheWorker) {
   run_until_page_has(1);
   EXPECT_EQ(fake_page_messages(), Texts{u"1:None"});
   EXPECT_NE(asked_on, std::this_thread::get_id());
-  EXPECT_EQ(asked.start_folder, home + "/Desktop");
+  EXPECT_EQ(asked.start_folder, home.desktop().string());
   ASSERT_EQ(asked.filters.size(), 3u);
   EXPECT_EQ(asked.filters[0].name, "Contest Database");
   EXPECT_EQ(asked.filters[0].pattern, "contest.db");
