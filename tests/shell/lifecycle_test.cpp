@@ -5,13 +5,13 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "tests/shell/clean_run.h"
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
-#include "tests/shell/fake_platform.h"
 #include "shell/lifecycle.h"
 #include "shell/shell_globals.h"
 #include "store/database.h"
+#include "tests/shell/clean_run.h"
+#include "tests/shell/fake_platform.h"
 
 namespace {
 using Calls = std::vector<std::string>;

@@ -3,13 +3,13 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/shell/clean_run.h"
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
-#include "tests/shell/fake_platform.h"
 #include "shell/lifecycle.h"
 #include "shell/message_bridge.h"
 #include "shell/shell_globals.h"
+#include "tests/shell/clean_run.h"
+#include "tests/shell/fake_platform.h"
 
 namespace {
 using Texts = std::vector<std::u16string>;
