@@ -105,18 +105,17 @@ TEST(CardFuzz, EveryBodyIsAnsweredAndOnlyValidRowsAreStored) {
   EXPECT_GT(placings_stored, 0);
   EXPECT_GT(reasons_stored, 0);
   EXPECT_EQ(query("SELECT COUNT(*) FROM placings"), std::to_string(placings_stored));
-  EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE reasons_score IS NOT NULL"),
-            std::to_string(reasons_stored));
+  EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE reasons_score IS NOT NULL"), std::to_string(reasons_stored));
   EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE placing != 0 AND placing NOT IN "
-                          "(SELECT 1000*a.d + 100*b.d + 10*c.d + e.d FROM (SELECT 1 d UNION SELECT 2 UNION "
-                          "SELECT 3 UNION SELECT 4) a, (SELECT 1 d UNION SELECT 2 UNION SELECT 3 UNION SELECT 4) b,"
-                          " (SELECT 1 d UNION SELECT 2 UNION SELECT 3 UNION SELECT 4) c, (SELECT 1 d UNION SELECT 2"
-                          " UNION SELECT 3 UNION SELECT 4) e WHERE a.d NOT IN (b.d, c.d, e.d) AND b.d NOT IN"
-                          " (c.d, e.d) AND c.d != e.d)"),
+                  "(SELECT 1000*a.d + 100*b.d + 10*c.d + e.d FROM (SELECT 1 d UNION SELECT 2 UNION "
+                  "SELECT 3 UNION SELECT 4) a, (SELECT 1 d UNION SELECT 2 UNION SELECT 3 UNION SELECT 4) b,"
+                  " (SELECT 1 d UNION SELECT 2 UNION SELECT 3 UNION SELECT 4) c, (SELECT 1 d UNION SELECT 2"
+                  " UNION SELECT 3 UNION SELECT 4) e WHERE a.d NOT IN (b.d, c.d, e.d) AND b.d NOT IN"
+                  " (c.d, e.d) AND c.d != e.d)"),
             "0");
   EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE reasons_score NOT BETWEEN 0 AND 50"), "0");
   EXPECT_EQ(query("SELECT COUNT(*) FROM placings WHERE contestant_no NOT IN (1011, 1012)"
-                          " OR class_id NOT IN (3, 4)"),
+                  " OR class_id NOT IN (3, 4)"),
             "0");
   close_test_contest();
 }
