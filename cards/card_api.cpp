@@ -4,10 +4,11 @@
 
 #include <exception>
 #include <random>
+#include <stdexcept>
 
 std::unordered_map<std::string, std::unique_ptr<PendingRequest>> pending_requests;
 std::mutex pending_mutex;
-void (*queue_card_command)(CommandItem item) = push_command;
+void (*queue_card_command)(std::string id, std::string payload) = nullptr;
 
 namespace {
 const char* const TIMEOUT_BODY = R"({"error":"Request timeout"})";
@@ -34,7 +35,8 @@ void handle_card_request(const char* operation, const httplib::Request& request,
       filed = true;
     }
     // Filed before queued, so the worker always finds the record.
-    queue_card_command(CommandItem{id, std::move(payload), true});
+    if (!queue_card_command) throw std::runtime_error("no command queue");
+    queue_card_command(id, std::move(payload));
 
     if (answered.wait_for(CARD_REQUEST_TIMEOUT) == std::future_status::ready) return;
     {

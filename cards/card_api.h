@@ -8,8 +8,6 @@
 #include <string>
 #include <unordered_map>
 
-#include "dispatch/command_queue.h"
-
 namespace httplib {
 struct Request;
 struct Response;
@@ -42,5 +40,7 @@ void handle_fetch_card_names_and_placing(const httplib::Request& request, httpli
 void handle_save_card_placing(const httplib::Request& request, httplib::Response& response);
 void handle_save_card_reasons(const httplib::Request& request, httplib::Response& response);
 
-// Where the handlers queue their items: push_command, which tests may replace.
-extern void (*queue_card_command)(CommandItem item);
+// Where the handlers queue each request for the worker, as (id, "<operation>:<body>"): set at
+// start-up (initialize_functions) to the command queue's push_card_command, so the card
+// server needs nothing of the dispatch. Unset, a card request answers the internal error.
+extern void (*queue_card_command)(std::string id, std::string payload);

@@ -13,6 +13,10 @@ void push_command(CommandItem item) {
   command_queue_cv.notify_one();
 }
 
+void push_card_command(std::string id, std::string payload) {
+  push_command(CommandItem{std::move(id), std::move(payload), true});
+}
+
 void request_stop() {
   {
     std::lock_guard<std::mutex> lock(command_queue_mutex);

@@ -21,6 +21,9 @@ extern std::atomic<bool> stop_requested;
 // Appends under the queue mutex, then wakes the worker after unlocking.
 void push_command(CommandItem item);
 
+// Queues a card request's command: its answer goes to the waiting card handler.
+void push_card_command(std::string id, std::string payload);
+
 // Sets the stop flag while holding the queue mutex, then wakes every waiter, so a
 // worker that has just found the queue empty is already waiting when the wake comes.
 void request_stop();

@@ -1,6 +1,8 @@
 #include "dispatch/function_table.h"
 
+#include "cards/card_api.h"
 #include "cards/card_links.h"
+#include "dispatch/command_queue.h"
 #include "store/operations.h"
 
 FunctionTable function_table;
@@ -10,6 +12,9 @@ void register_function(const std::string& name, Operation operation) {
 }
 
 void initialize_functions() {
+  // The card server lies below the dispatch and knows nothing of its queue: it is handed the
+  // queue here, before the server that uses it starts.
+  queue_card_command = push_card_command;
   register_function("create_contest", [](const std::string& a) { return create_contest(a); });
   register_function("open_contest", [](const std::string& a) { return open_contest(a); });
   register_function("save_division", [](const std::string& a) { return save_division(a); });

@@ -13,5 +13,6 @@ extern FunctionTable function_table;
 // Stores the pair; a name registered again replaces the older operation.
 void register_function(const std::string& name, Operation operation);
 
-// Registers the 30 operations in their fixed order.
+// Registers the 30 operations in their fixed order, and points the card API at the command
+// queue.
 void initialize_functions();

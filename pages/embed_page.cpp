@@ -2,11 +2,15 @@
 // A line that is exactly <!--#include NAME--> is replaced by the file NAME beside the page,
 // so the two card pages share one style and one script. With --ascii it refuses any byte
 // above 0x7F, so a card page can never carry text a phone's browser would have to guess at.
+// With --utf16 it writes the text as UTF-16 code units, the form the web view takes, so the
+// program needs no conversion of its own for it.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
+
+#include "shell/text_conversion.h"
 
 namespace {
 bool read_file(const std::string& path, std::string& out) {
@@ -47,11 +51,12 @@ bool read_with_includes(const std::string& path, std::string& out) {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::cerr << "usage: embed_page INPUT OUTPUT SYMBOL [--ascii]\n";
+    std::cerr << "usage: embed_page INPUT OUTPUT SYMBOL [--ascii | --utf16]\n";
     return 2;
   }
   const std::string input = argv[1], output = argv[2], symbol = argv[3];
-  const bool ascii_only = argc > 4 && std::string(argv[4]) == "--ascii";
+  const std::string mode = argc > 4 ? argv[4] : "";
+  const bool ascii_only = mode == "--ascii";
   std::string bytes;
   if (!read_with_includes(input, bytes)) return 1;
   if (ascii_only) {
@@ -67,13 +72,26 @@ int main(int argc, char** argv) {
   }
   std::ofstream out(output, std::ios::binary);
   out << "// Generated from " << input << "; do not edit.\n#include <cstddef>\n";
-  out << "extern const char " << symbol << "[] = {";
-  char buf[8];
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i % 20 == 0) out << "\n";
-    std::snprintf(buf, sizeof buf, "%d,", static_cast<signed char>(bytes[i]));
-    out << buf;
+  char buf[12];
+  std::size_t size = 0;
+  if (mode == "--utf16") {
+    const std::u16string units = utf8_to_utf16(bytes);
+    out << "extern const char16_t " << symbol << "[] = {";
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      if (i % 16 == 0) out << "\n";
+      std::snprintf(buf, sizeof buf, "%u,", static_cast<unsigned>(units[i]));
+      out << buf;
+    }
+    size = units.size();
+  } else {
+    out << "extern const char " << symbol << "[] = {";
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      if (i % 20 == 0) out << "\n";
+      std::snprintf(buf, sizeof buf, "%d,", static_cast<signed char>(bytes[i]));
+      out << buf;
+    }
+    size = bytes.size();
   }
-  out << "0};\nextern const std::size_t " << symbol << "_size = " << bytes.size() << ";\n";
+  out << "0};\nextern const std::size_t " << symbol << "_size = " << size << ";\n";
   return out ? 0 : 1;
 }

@@ -21,7 +21,7 @@ const char* const CARD_ROUTES[][2] = {
 class CardApi : public CardServerSuite {
  protected:
   void TearDown() override {
-    queue_card_command = push_command;
+    queue_card_command = push_card_command;
     EXPECT_EQ(pending_count(), 0u) << "a request left its record behind";
   }
 
@@ -105,7 +105,7 @@ TEST_F(CardApi, AnIdStillPendingIsNeverReused) {
 }
 
 TEST_F(CardApi, AFailureInTheHandlerAnswersInternalServerError) {
-  queue_card_command = [](CommandItem) { throw std::runtime_error("queue refused"); };
+  queue_card_command = [](std::string, std::string) { throw std::runtime_error("queue refused"); };
   const auto answer = post("/api/save_card_placing", join_fields({"1011", "3", "1234"}));
   ASSERT_TRUE(answer) << httplib::to_string(answer.error());
   EXPECT_EQ(answer->status, 500);
