@@ -8,6 +8,7 @@
 
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
+#include "shell/contest_dialog.h"
 #include "store/database.h"
 #include "store/fields.h"
 
@@ -28,6 +29,7 @@ void make_contest(int teams) {
   setenv("HOME", home.c_str(), 1);
   close_database();
   if (function_table.empty()) initialize_functions();
+  install_desktop_hooks();
   call("create_contest", "Bench");
   sqlite3_exec(contest_db, "BEGIN", nullptr, nullptr, nullptr);
   call("save_class_type", "none" + SEP + "Cattle");

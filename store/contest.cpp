@@ -10,15 +10,17 @@
 #include <string>
 #include <system_error>
 
-#include "shell/contest_dialog.h"
-#include "shell/desktop_folder.h"
 #include "store/database.h"
+#include "store/desktop_hooks.h"
 #include "store/failures.h"
 #include "store/operations.h"
 #include "store/schema.h"
 #include "store/scoring.h"
 
 namespace fs = std::filesystem;
+
+std::string (*find_desktop_folder)() = nullptr;
+std::string (*choose_contest_file)() = nullptr;
 
 namespace {
 const std::string OPEN_FAILED = "ERROR:Critical failure, the database could not be opened.";
@@ -132,7 +134,7 @@ bool name_folder(const fs::path& made, const fs::path& folder) {
 }  // namespace
 
 std::string create_contest(const std::string& name) {
-  const std::string desktop = desktop_folder_path();
+  const std::string desktop = find_desktop_folder ? find_desktop_folder() : std::string();
   if (desktop.empty()) return "ERROR:The Desktop folder could not be found.";
   if (!is_allowed_contest_name(name)) return BAD_NAME;
   // A contest whose file went away no longer holds the program; any other open one does,
@@ -165,7 +167,7 @@ std::string create_contest(const std::string& name) {
 
 std::string open_contest(const std::string&) {
   // The dialog's path goes to SQLite byte for byte: file names need not be valid UTF-8.
-  const std::string path = open_contest_dialog();
+  const std::string path = choose_contest_file ? choose_contest_file() : std::string();
   if (path.empty()) return "None";
   if (contest_db && !contest_file_in_place()) close_database();
   if (contest_db) return OPEN_FAILED;

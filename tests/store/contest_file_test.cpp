@@ -104,6 +104,7 @@ class FullDisk : public ::testing::Test {
   void SetUp() override {
     disk = std::make_unique<SmallDisk>(home.desktop(), 1024 * 1024);
     if (!disk->mounted) GTEST_SKIP() << "no tmpfs can be mounted here";
+    install_desktop_hooks();
     ASSERT_EQ(call("create_contest", "Show"), "");
   }
 };

@@ -50,6 +50,7 @@ class Contest : public ::testing::Test {
   TempHome home;
   void SetUp() override {
     if (function_table.empty()) initialize_functions();
+    install_desktop_hooks();
     contest_dialog_layer = dialog_stand_in;
     dialog_answer.clear();
   }

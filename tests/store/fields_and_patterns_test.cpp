@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "shell/contest_dialog.h"
 #include "store/failures.h"
 #include "store/operations.h"
 #include "store/patterns.h"
@@ -48,7 +49,10 @@ TEST(SaveKeys, OnlyTheExactWordNoneInserts) {
 class Patterns : public ::testing::Test {
  protected:
   TempHome home;
-  void SetUp() override { ASSERT_EQ(create_contest("Patterns"), ""); }
+  void SetUp() override {
+    install_desktop_hooks();
+    ASSERT_EQ(create_contest("Patterns"), "");
+  }
 
   const BoundStatement insert_type{"INSERT INTO class_types (name) VALUES (?);", {{1, FieldKind::Text}}};
   const BoundStatement update_type{"UPDATE class_types SET name = ? WHERE id = ?;",

@@ -86,6 +86,7 @@ class RankingsTest : public ContestTest {
 // enters it, then ranked: every rank, score and name of both results.
 TEST(RankingsOfAContest, IndividualAndTeamRankings) {
   TempHome home;
+  install_desktop_hooks();
   store_fixture::Commands commands = {
       {"create_contest", "Example"},
       {"save_division", join_fields({"none", "Junior", "3"})},

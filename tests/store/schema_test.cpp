@@ -1,6 +1,7 @@
 // The rules the contest database enforces by itself: numbering, limits, team sizes, keys.
 #include <gtest/gtest.h>
 
+#include "shell/contest_dialog.h"
 #include "store/operations.h"
 #include "store/patterns.h"
 #include "support/temp_home.h"
@@ -18,7 +19,10 @@ std::string value(const std::string& query) { return run_fetch(query.c_str()); }
 class Schema : public ::testing::Test {
  protected:
   TempHome home;
-  void SetUp() override { ASSERT_EQ(create_contest("Schema"), ""); }
+  void SetUp() override {
+    install_desktop_hooks();
+    ASSERT_EQ(create_contest("Schema"), "");
+  }
 };
 
 TEST_F(Schema, DivisionsAreNumberedByIdAndLimitedToNine) {

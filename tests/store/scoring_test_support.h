@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/contest_dialog.h"
 #include "store/database.h"
 #include "store/operations.h"
 #include "support/temp_home.h"
@@ -14,7 +15,10 @@ class ContestTest : public ::testing::Test {
  protected:
   TempHome home;
 
-  void SetUp() override { ASSERT_EQ(create_contest("Scoring"), ""); }
+  void SetUp() override {
+    install_desktop_hooks();
+    ASSERT_EQ(create_contest("Scoring"), "");
+  }
 
   static void exec(const std::string& sql) {
     char* message = nullptr;

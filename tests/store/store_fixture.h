@@ -18,6 +18,7 @@
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
+#include "shell/contest_dialog.h"
 #include "support/join_fields.h"
 #include "support/temp_home.h"
 #include "store/database.h"
@@ -110,6 +111,7 @@ class StoreTest : public ::testing::Test {
 
   void SetUp() override {
     close_database();
+    install_desktop_hooks();
     ASSERT_EQ(call("create_contest", "Test Contest"), "");
   }
   void TearDown() override { close_database(); }
