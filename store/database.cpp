@@ -47,7 +47,7 @@ bool closed_as_moved = false;
 Statement prepare_statement(const char* sql) {
   if (!contest_db) {
     if (closed_as_moved) raise_moved();
-    throw std::runtime_error("Database not initialized");
+    throw NoContestOpen();
   }
   // Every operation that uses the contest prepares first, so nothing is read from or written
   // to a file that is no longer the contest's. The connection is closed at once when nothing

@@ -34,7 +34,7 @@ struct Statement {
 // file, or deleted. Needs an open contest.
 bool contest_file_in_place();
 
-// Raises "Database not initialized" without a contest, a SqliteFailure with
+// Raises NoContestOpen without a contest, a SqliteFailure with
 // SQLITE_READONLY_DBMOVED when the contest's file is no longer in place (the contest is then
 // closed), and "Failed to prepare statement: <sqlite message>" when SQLite refuses the SQL.
 Statement prepare_statement(const char* sql);

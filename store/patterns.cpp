@@ -44,8 +44,7 @@ void bind_fields(Statement& statement, const FieldList& fields, const std::vecto
 }
 
 std::string step_failure_result() {
-  const std::string* cause = cause_text(sqlite3_extended_errcode(contest_db));
-  return cause ? *cause : CONSISTENCY_ERROR;
+  return cause_text_or(sqlite3_extended_errcode(contest_db), CONSISTENCY_ERROR);
 }
 
 std::string step_result(Statement& statement) {
