@@ -84,7 +84,11 @@ std::string configure_connection() {
     Statement statement = prepare_statement(pragma);
     if (statement.step() != SQLITE_DONE) return PRAGMA_FAILED_ERROR;
   }
-  if (sqlite3_busy_timeout(contest_db, 5000) != SQLITE_OK) return BUSY_TIMEOUT_FAILED_ERROR;
+  try {
+    set_busy_timeout(5000);
+  } catch (const SqliteFailure&) {
+    return BUSY_TIMEOUT_FAILED_ERROR;
+  }
   return std::string();
 }
 
@@ -93,8 +97,11 @@ std::string configure_connection() {
 std::string build_contest(const fs::path& file, const std::string& name) {
   if (!open_database(file.string())) return OPEN_FAILED_ERROR;
   CloseUnlessKept close_always;
-  if (sqlite3_exec(contest_db, schema_sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+  try {
+    execute_script(contest_db, schema_sql);
+  } catch (const SqliteFailure&) {
     return SCHEMA_FAILED_ERROR;
+  }
   {
     Statement insert = prepare_statement("INSERT INTO contest (name, scored_at) VALUES (?, '2020-01-01 00:00:00');");
     insert.bind_text(1, name);
@@ -102,8 +109,11 @@ std::string build_contest(const fs::path& file, const std::string& name) {
   }
   // Everything in the file itself and the WAL emptied before the folder is named: what gets
   // the name is complete on disk.
-  if (sqlite3_wal_checkpoint_v2(contest_db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) != SQLITE_OK)
-    return cause_text_or(sqlite3_extended_errcode(contest_db), NOT_INITIALIZED_ERROR);
+  try {
+    checkpoint_truncate(contest_db);
+  } catch (const SqliteFailure& failure) {
+    return cause_text_or(failure.code, NOT_INITIALIZED_ERROR);
+  }
   return std::string();
 }
 
@@ -157,14 +167,14 @@ std::string open_contest(const std::string&) {
   if (!open_database(path, SQLITE_OPEN_READWRITE)) return OPEN_FAILED_ERROR;
   CloseUnlessKept guard;
   // SQLite falls back to reading a file it may not write; every save would then fail.
-  if (sqlite3_db_readonly(contest_db, "main") == 1) return READ_ONLY_CONTEST_ERROR;
+  if (contest_is_read_only()) return READ_ONLY_CONTEST_ERROR;
   if (std::string failure = configure_connection(); !failure.empty()) return failure;
   std::string name;
   {
     Statement query = prepare_statement("SELECT name FROM contest;");
     const int rc = query.step();
     if (rc == SQLITE_DONE) return NAME_NOT_RETRIEVED_ERROR;
-    if (rc != SQLITE_ROW) return cause_text_or(sqlite3_extended_errcode(contest_db), NAME_NOT_RETRIEVED_ERROR);
+    if (rc != SQLITE_ROW) return cause_text_or(rc, NAME_NOT_RETRIEVED_ERROR);
     name = column_text(query, 0);
   }
   // The page reads "None" as "no contest chosen", so a contest of that name would be open in

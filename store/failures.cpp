@@ -35,6 +35,8 @@ std::string failure_result(std::exception_ptr failure) noexcept {
     return MISSING_FIELD_ERROR;
   } catch (const InvalidNumber&) {
     return INVALID_NUMBER_ERROR;
+  } catch (const DatabaseProblem&) {
+    return DATABASE_PROBLEM_ERROR;
   } catch (const SqliteFailure& e) {
     return cause_text_or(e.code, DATABASE_PROBLEM_ERROR);
   } catch (const std::filesystem::filesystem_error& e) {

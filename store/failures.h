@@ -22,6 +22,12 @@ struct InvalidNumber : std::invalid_argument {
   InvalidNumber() : std::invalid_argument("A number is not valid") {}
 };
 
+// The database answered in a way it never should, such as no row from a query that always
+// gives one.
+struct DatabaseProblem : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
 // A failure that SQLite reported, with its extended result code: the user's text is chosen
 // from the code, never from SQLite's message.
 struct SqliteFailure : std::runtime_error {
