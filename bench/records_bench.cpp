@@ -31,7 +31,7 @@ void make_contest(int teams) {
   if (function_table.empty()) initialize_functions();
   install_desktop_hooks();
   call("create_contest", "Bench");
-  sqlite3_exec(contest_db, "BEGIN", nullptr, nullptr, nullptr);
+  TransactionGuard transaction(TransactionGuard::Deferred);
   call("save_class_type", "none" + SEP + "Cattle");
   for (int c = 1; c <= 12; ++c) call("save_class", "none" + SEP + "1" + SEP + "C" + std::to_string(c) + SEP + "1234" + SEP + "123");
   for (int d = 1; d <= 9; ++d) {
@@ -47,7 +47,7 @@ void make_contest(int teams) {
       }
     }
   }
-  sqlite3_exec(contest_db, "COMMIT", nullptr, nullptr, nullptr);
+  transaction.commit();
 }
 
 void fetch(benchmark::State& state, const char* name) {
