@@ -23,7 +23,9 @@ int Statement::step() {
   const int rc = sqlite3_step(stmt);
   if (rc == SQLITE_DONE) changes = sqlite3_changes(db);
   if (rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
-  return sqlite3_extended_errcode(db);
+  // The connection's extended code names the same failure more closely.
+  const int code = sqlite3_extended_errcode(db);
+  return (code & 0xFF) == (rc & 0xFF) ? code : rc;
 }
 
 bool Statement::next_row() {
@@ -122,7 +124,8 @@ void execute_script(sqlite3* db, const std::string& sql) {
     throw SqliteFailure(std::string("Failed to run a script: ") + sqlite3_errmsg(db), sqlite3_extended_errcode(db));
 }
 
-TransactionGuard::TransactionGuard(Kind kind, sqlite3* connection) : db(connection) {
+TransactionGuard::TransactionGuard(Kind kind, sqlite3* connection)
+    : db(connection), on_contest(connection && connection == contest_db) {
   if (!db) throw NoContestOpen();
   if (sqlite3_exec(db, kind == Immediate ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
     throw SqliteFailure("Failed to begin transaction", sqlite3_extended_errcode(db));
@@ -135,8 +138,10 @@ void TransactionGuard::commit() {
 }
 
 TransactionGuard::~TransactionGuard() {
-  // Nothing to report to from here: a ROLLBACK that fails leaves nothing more to undo.
-  if (!committed) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  // A contest closed meanwhile took its transaction and its connection with it. Nothing to
+  // report to from here: a ROLLBACK that fails leaves nothing more to undo.
+  if (committed || (on_contest && db != contest_db)) return;
+  sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 Connection::Connection(const std::string& path, int flags) {

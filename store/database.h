@@ -97,6 +97,7 @@ struct TransactionGuard {
 
  private:
   sqlite3* db;
+  bool on_contest;  // db was contest_db when the transaction began
 };
 
 // A connection of its own, apart from the contest's (a database in memory, a file a tool
