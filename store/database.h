@@ -24,9 +24,10 @@ struct Statement {
   // One step: SQLITE_ROW, SQLITE_DONE or the failure's extended result code, for callers
   // that answer a failed step with a text of their own.
   [[nodiscard]] int step();
-  // One step that must not fail: true when a row came, false when the statement finished.
+  // One step: true when a row came, false when the statement finished; a failed step raises.
   bool next_row();
-  // Runs a statement that gives no rows (an insert, update or delete) to its end.
+  // Runs a statement that gives no rows (an insert, update or delete) to its end; raises as
+  // next_row.
   void execute();
   // Makes the statement ready to run again; its bindings stay.
   void reset();
