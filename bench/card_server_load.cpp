@@ -60,11 +60,8 @@ void exec_sql(const std::string& sql) {
 }
 
 long long count_sql(const std::string& sql) {
-  sqlite3_stmt* stmt = nullptr;
-  sqlite3_prepare_v2(contest_db, sql.c_str(), -1, &stmt, nullptr);
-  const long long value = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : -1;
-  sqlite3_finalize(stmt);
-  return value;
+  Statement count = prepare_statement(contest_db, sql.c_str());
+  return count.next_row() ? column_int64(count, 0) : -1;
 }
 
 
@@ -88,14 +85,15 @@ LoadSetup* make_setup() {
   contest_path = (setup->folder / "contest.db").string();
   write_contest(contest_path, shape);
   // Opened as the official opens it, with the connection settings that brings.
+  install_desktop_hooks();
   contest_dialog_layer = [] { return contest_path; };
   if (open_contest("") != "Benchmark") std::exit(1);
   exec_sql("DELETE FROM placings;");
-  sqlite3_stmt* stmt = nullptr;
-  sqlite3_prepare_v2(contest_db, "SELECT number FROM contestants ORDER BY number", -1, &stmt, nullptr);
-  while (sqlite3_step(stmt) == SQLITE_ROW)
-    for (int c = 1; c <= CLASSES; ++c) setup->pairs.emplace_back(sqlite3_column_int(stmt, 0), c);
-  sqlite3_finalize(stmt);
+  {
+    Statement numbers = prepare_statement("SELECT number FROM contestants ORDER BY number");
+    while (numbers.next_row())
+      for (int c = 1; c <= CLASSES; ++c) setup->pairs.emplace_back(column_int(numbers, 0), c);
+  }
 
   initialize_functions();
   post_command_result = discard_reply;

@@ -8,6 +8,7 @@
 
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
+#include "shell/contest_dialog.h"
 #include "store/database.h"
 #include "store/fields.h"
 
@@ -28,8 +29,9 @@ void make_contest(int teams) {
   setenv("HOME", home.c_str(), 1);
   close_database();
   if (function_table.empty()) initialize_functions();
+  install_desktop_hooks();
   call("create_contest", "Bench");
-  sqlite3_exec(contest_db, "BEGIN", nullptr, nullptr, nullptr);
+  TransactionGuard transaction(TransactionGuard::Deferred);
   call("save_class_type", "none" + SEP + "Cattle");
   for (int c = 1; c <= 12; ++c) call("save_class", "none" + SEP + "1" + SEP + "C" + std::to_string(c) + SEP + "1234" + SEP + "123");
   for (int d = 1; d <= 9; ++d) {
@@ -45,7 +47,7 @@ void make_contest(int teams) {
       }
     }
   }
-  sqlite3_exec(contest_db, "COMMIT", nullptr, nullptr, nullptr);
+  transaction.commit();
 }
 
 void fetch(benchmark::State& state, const char* name) {

@@ -40,7 +40,7 @@ void open_copy(const fs::path& from) {
   if (!open_database(work_file.string())) std::abort();
   exec("PRAGMA foreign_keys = ON");
   exec("PRAGMA synchronous = NORMAL");
-  sqlite3_busy_timeout(contest_db, 5000);
+  set_busy_timeout(5000);
 }
 
 double seconds_since(Clock::time_point start) {
@@ -53,8 +53,8 @@ void record(benchmark::State& state, const std::string& name, double total) {
 
 long long count_placings() {
   Statement count = prepare_statement("SELECT count(*) FROM placings");
-  count.step();
-  return sqlite3_column_int64(count.stmt, 0);
+  count.next_row();
+  return column_int64(count, 0);
 }
 
 void BM_FirstPass(benchmark::State& state) {
@@ -90,9 +90,8 @@ std::vector<ScoreUpdate> first_pass_updates() {
       "JOIN classes ON classes.id = placings.class_id "
       "WHERE classes.placing IS NOT NULL AND classes.cuts IS NOT NULL "
       "ORDER BY placings.class_id, placings.contestant_no");
-  while (query.step() == SQLITE_ROW)
-    updates.push_back({sqlite3_column_int(query.stmt, 0), sqlite3_column_int(query.stmt, 1),
-                       sqlite3_column_int64(query.stmt, 2)});
+  while (query.next_row())
+    updates.push_back({column_int(query, 0), column_int(query, 1), column_int64(query, 2)});
   return updates;
 }
 
@@ -105,16 +104,16 @@ void BM_BareUpdateLoop(benchmark::State& state) {
     const auto start = Clock::now();
     {
       Statement update = prepare_statement("UPDATE placings SET placing_score = ?1, total_score = ?2 WHERE id = ?3");
-      exec("BEGIN TRANSACTION");
+      TransactionGuard transaction(TransactionGuard::Deferred);
       for (const ScoreUpdate& u : updates) {
         update.bind_int(1, u.placing_score);
         update.bind_int64(2, u.total_score);
         update.bind_int(3, u.id);
-        if (update.step() != SQLITE_DONE) std::abort();
-        sqlite3_reset(update.stmt);
+        update.execute();
+        update.reset();
         clear_bindings(update);
       }
-      exec("COMMIT");
+      transaction.commit();
     }
     const double s = seconds_since(start);
     state.SetIterationTime(s);

@@ -2,6 +2,7 @@
 
 #include "shell/desktop_folder.h"
 #include "shell/shell_globals.h"
+#include "store/desktop_hooks.h"
 
 std::string (*contest_dialog_layer)() = nullptr;
 
@@ -15,4 +16,9 @@ std::string show_contest_file_dialog() {
       {{"Contest Database", "contest.db"}, {"Database Files", "*.db"}, {"All Files", "*"}},
       "contest.db"};
   return platform_layer.choose_existing_file(main_window, request);
+}
+
+void install_desktop_hooks() {
+  find_desktop_folder = desktop_folder_path;
+  choose_contest_file = open_contest_dialog;
 }

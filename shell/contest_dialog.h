@@ -13,3 +13,7 @@ extern std::string (*contest_dialog_layer)();
 
 // The dialog above, shown by the platform layer and owned by the main window.
 std::string show_contest_file_dialog();
+
+// Hands the store the Desktop folder and open_contest_dialog, for creating and opening
+// contests. Done once at start-up, before the worker starts.
+void install_desktop_hooks();

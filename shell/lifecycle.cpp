@@ -100,6 +100,7 @@ int run_desktop_app(const std::u16string& page) {
   initialize_functions();
   post_command_result = post_reply_to_window;
   contest_dialog_layer = show_contest_file_dialog;
+  install_desktop_hooks();
   if (!start_thread(worker_thread, command_worker_func)) {
     platform_layer.message_box("The worker thread could not be started.", APP_TITLE);
     return 1;

@@ -11,9 +11,6 @@
 #include "store/patterns.h"
 
 namespace {
-const std::string CARD_TRUE = "true";
-const std::string CARD_FALSE = "false";
-
 // Card bodies: contestant number first, class id second, then the value.
 constexpr std::size_t CONTESTANT_FIELD = 0;
 constexpr std::size_t CLASS_FIELD = 1;

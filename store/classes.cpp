@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "store/operations.h"
+#include "store/result_texts.h"
 #include "store/patterns.h"
 
 namespace {
@@ -12,8 +13,6 @@ using enum FieldKind;
 // and only when all five fields are given.
 constexpr std::size_t FULL_FIELDS = 5;
 constexpr std::size_t PLACING_FIELD = 3;
-
-const std::string PLACING_WITHOUT_CUTS = "ERROR:Enter both the placing and the cuts.";
 
 const BoundStatement INSERT_CLASS{
     "INSERT INTO classes (type_id, name, placing, cuts, timestamp) "
@@ -37,7 +36,7 @@ bool would_drop_placing(const FieldList& fields) {
 
 std::string save_class(const std::string& args) {
   const FieldList fields = split_fields(args);
-  if (would_drop_placing(fields)) return PLACING_WITHOUT_CUTS;
+  if (would_drop_placing(fields)) return PLACING_WITHOUT_CUTS_ERROR;
   return run_save(fields, FULL_FIELDS, INSERT_CLASS, UPDATE_CLASS);
 }
 

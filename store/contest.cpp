@@ -10,9 +10,8 @@
 #include <string>
 #include <system_error>
 
-#include "shell/contest_dialog.h"
-#include "shell/desktop_folder.h"
 #include "store/database.h"
+#include "store/desktop_hooks.h"
 #include "store/failures.h"
 #include "store/operations.h"
 #include "store/schema.h"
@@ -20,23 +19,15 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-const std::string OPEN_FAILED = "ERROR:Critical failure, the database could not be opened.";
-const std::string ALREADY_EXISTS = "ERROR:This contest already exists on your desktop.";
-const std::string NOT_INITIALIZED = "ERROR:The contest could not be initialized.";
-const std::string NOT_A_CONTEST =
-    "ERROR:This file is not a whole contest: some of the contest's tables or rules are missing.";
-const std::string READ_ONLY_CONTEST =
-    "ERROR:This contest file cannot be written: the file or its folder is read-only.";
-const std::string BAD_NAME =
-    "ERROR:A contest name cannot be empty, . or .., None, longer than 255 bytes, or hold "
-    "control characters or any of / \\ < > : \" | ? *";
+std::string (*find_desktop_folder)() = nullptr;
+std::string (*choose_contest_file)() = nullptr;
 
+namespace {
 // The name becomes one folder directly in the Desktop folder: anything that would make it
 // climb out, nest, or be unportable is refused. "None" is what the page shows for "no
 // contest open", so a contest of that name could never be used.
 bool is_allowed_contest_name(const std::string& name) {
-  if (name.empty() || name == "." || name == ".." || name == "None") return false;
+  if (name.empty() || name == "." || name == ".." || name == NO_CONTEST_CHOSEN) return false;
   if (name.size() > NAME_MAX) return false;
   for (unsigned char c : name) {
     if (c < 0x20 || c == 0x7F) return false;
@@ -91,35 +82,38 @@ void sync_folder(const fs::path& folder) {
 std::string configure_connection() {
   for (const char* pragma : {"PRAGMA foreign_keys = ON;", "PRAGMA synchronous = NORMAL;"}) {
     Statement statement = prepare_statement(pragma);
-    if (statement.step() != SQLITE_DONE) return "ERROR:Pragma could not be set.";
+    if (statement.step() != SQLITE_DONE) return PRAGMA_FAILED_ERROR;
   }
-  if (sqlite3_busy_timeout(contest_db, 5000) != SQLITE_OK) return "ERROR:Pragma busy timeout could not be set.";
+  try {
+    set_busy_timeout(5000);
+  } catch (const SqliteFailure&) {
+    return BUSY_TIMEOUT_FAILED_ERROR;
+  }
   return std::string();
-}
-
-// The text of a failed SQLite call during creation: its cause when the code names one
-// (a full disk above all), else the given text.
-std::string creation_failure(int code, const std::string& otherwise) {
-  const std::string* cause = cause_text(code);
-  return cause ? *cause : otherwise;
 }
 
 // Makes the whole contest, its contest row included, in a file of its own, and leaves it
 // merged into that one file with the connection closed; the empty text on success.
 std::string build_contest(const fs::path& file, const std::string& name) {
-  if (!open_database(file.string())) return OPEN_FAILED;
+  if (!open_database(file.string())) return OPEN_FAILED_ERROR;
   CloseUnlessKept close_always;
-  if (sqlite3_exec(contest_db, schema_sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-    return "ERROR:Critical failure, the database could not be initialized.";
+  try {
+    execute_script(contest_db, schema_sql);
+  } catch (const SqliteFailure&) {
+    return SCHEMA_FAILED_ERROR;
+  }
   {
     Statement insert = prepare_statement("INSERT INTO contest (name, scored_at) VALUES (?, '2020-01-01 00:00:00');");
     insert.bind_text(1, name);
-    if (insert.step() != SQLITE_DONE) return NOT_INITIALIZED;
+    if (insert.step() != SQLITE_DONE) return NOT_INITIALIZED_ERROR;
   }
   // Everything in the file itself and the WAL emptied before the folder is named: what gets
   // the name is complete on disk.
-  if (sqlite3_wal_checkpoint_v2(contest_db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) != SQLITE_OK)
-    return creation_failure(sqlite3_extended_errcode(contest_db), NOT_INITIALIZED);
+  try {
+    checkpoint_truncate(contest_db);
+  } catch (const SqliteFailure& failure) {
+    return cause_text_or(failure.code, NOT_INITIALIZED_ERROR);
+  }
   return std::string();
 }
 
@@ -132,17 +126,17 @@ bool name_folder(const fs::path& made, const fs::path& folder) {
 }  // namespace
 
 std::string create_contest(const std::string& name) {
-  const std::string desktop = desktop_folder_path();
-  if (desktop.empty()) return "ERROR:The Desktop folder could not be found.";
-  if (!is_allowed_contest_name(name)) return BAD_NAME;
+  const std::string desktop = find_desktop_folder ? find_desktop_folder() : std::string();
+  if (desktop.empty()) return NO_DESKTOP_ERROR;
+  if (!is_allowed_contest_name(name)) return BAD_CONTEST_NAME_ERROR;
   // A contest whose file went away no longer holds the program; any other open one does,
   // and then nothing is made.
   if (contest_db && !contest_file_in_place()) close_database();
-  if (contest_db) return OPEN_FAILED;
+  if (contest_db) return OPEN_FAILED_ERROR;
 
   const fs::path folder = fs::path(desktop) / name;
   // symlink_status so a dangling link at that name also counts as something being there.
-  if (fs::exists(fs::symlink_status(folder))) return ALREADY_EXISTS;
+  if (fs::exists(fs::symlink_status(folder))) return CONTEST_EXISTS_ERROR;
   fs::create_directories(desktop);
 
   // Made whole beside its place and then renamed into it: a crash or a failure at any step
@@ -150,11 +144,11 @@ std::string create_contest(const std::string& name) {
   MakingFolder making(desktop);
   if (std::string failure = build_contest(making.path / "contest.db", name); !failure.empty()) return failure;
   sync_folder(making.path);
-  if (!name_folder(making.path, folder)) return ALREADY_EXISTS;
+  if (!name_folder(making.path, folder)) return CONTEST_EXISTS_ERROR;
   making.path = folder;  // still removed should anything below fail
   sync_folder(desktop);
 
-  if (!open_database((folder / "contest.db").string())) return OPEN_FAILED;
+  if (!open_database((folder / "contest.db").string())) return OPEN_FAILED_ERROR;
   CloseUnlessKept guard;
   if (std::string failure = configure_connection(); !failure.empty()) return failure;
   keep_scored_at_behind_saves();
@@ -165,32 +159,29 @@ std::string create_contest(const std::string& name) {
 
 std::string open_contest(const std::string&) {
   // The dialog's path goes to SQLite byte for byte: file names need not be valid UTF-8.
-  const std::string path = open_contest_dialog();
-  if (path.empty()) return "None";
+  const std::string path = choose_contest_file ? choose_contest_file() : std::string();
+  if (path.empty()) return NO_CONTEST_CHOSEN;
   if (contest_db && !contest_file_in_place()) close_database();
-  if (contest_db) return OPEN_FAILED;
+  if (contest_db) return OPEN_FAILED_ERROR;
   // Without SQLITE_OPEN_CREATE: a file that vanished since it was chosen is not made anew.
-  if (!open_database(path, SQLITE_OPEN_READWRITE)) return OPEN_FAILED;
+  if (!open_database(path, SQLITE_OPEN_READWRITE)) return OPEN_FAILED_ERROR;
   CloseUnlessKept guard;
   // SQLite falls back to reading a file it may not write; every save would then fail.
-  if (sqlite3_db_readonly(contest_db, "main") == 1) return READ_ONLY_CONTEST;
+  if (contest_is_read_only()) return READ_ONLY_CONTEST_ERROR;
   if (std::string failure = configure_connection(); !failure.empty()) return failure;
   std::string name;
   {
     Statement query = prepare_statement("SELECT name FROM contest;");
     const int rc = query.step();
-    if (rc == SQLITE_DONE) return "ERROR:Contest name could not be retrieved.";
-    if (rc != SQLITE_ROW) {
-      const std::string* cause = cause_text(sqlite3_extended_errcode(contest_db));
-      return cause ? *cause : "ERROR:Contest name could not be retrieved.";
-    }
+    if (rc == SQLITE_DONE) return NAME_NOT_RETRIEVED_ERROR;
+    if (rc != SQLITE_ROW) return cause_text_or(rc, NAME_NOT_RETRIEVED_ERROR);
     name = column_text(query, 0);
   }
   // The page reads "None" as "no contest chosen", so a contest of that name would be open in
   // the host while the page thinks none is, and nothing else could be opened.
-  if (name == "None") return "ERROR:A contest named None cannot be opened. Rename it first.";
+  if (name == NO_CONTEST_CHOSEN) return CONTEST_NAMED_NONE_ERROR;
   // A file without every table and rule would store records the contest's rules never checked.
-  if (!holds_contest_schema(contest_db)) return NOT_A_CONTEST;
+  if (!holds_contest_schema(contest_db)) return NOT_A_CONTEST_ERROR;
   keep_scored_at_behind_saves();
   guard.keep = true;
   return name;

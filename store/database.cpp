@@ -1,10 +1,13 @@
 #include "store/database.h"
 
-#include <stdexcept>
-
 #include "store/failures.h"
 
 sqlite3* contest_db = nullptr;
+
+Statement::Statement(Statement&& other) noexcept : changes(other.changes), db(other.db), stmt(other.stmt) {
+  other.stmt = nullptr;
+  other.changes = 0;
+}
 
 Statement::~Statement() {
   if (stmt) sqlite3_finalize(stmt);
@@ -12,22 +15,49 @@ Statement::~Statement() {
   changes = 0;
 }
 
+void Statement::raise(const char* what) const {
+  throw SqliteFailure(std::string(what) + ": " + sqlite3_errmsg(db), sqlite3_extended_errcode(db));
+}
+
 int Statement::step() {
   const int rc = sqlite3_step(stmt);
-  if (rc == SQLITE_DONE) changes = sqlite3_changes(contest_db);
-  return rc;
+  if (rc == SQLITE_DONE) changes = sqlite3_changes(db);
+  if (rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
+  // The connection's extended code names the same failure more closely.
+  const int code = sqlite3_extended_errcode(db);
+  return (code & 0xFF) == (rc & 0xFF) ? code : rc;
+}
+
+bool Statement::next_row() {
+  const int rc = step();
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  raise("Failed to step statement");
+}
+
+void Statement::execute() {
+  while (next_row()) {
+  }
+}
+
+void Statement::reset() {
+  if (sqlite3_reset(stmt) != SQLITE_OK) raise("Failed to reset statement");
+}
+
+void Statement::check_bind(int rc) const {
+  if (rc != SQLITE_OK) raise("Failed to bind a parameter");
 }
 
 void Statement::bind_text(int index, const std::string& text) {
   // The length is given so that a NUL inside a field is stored, not cut.
-  sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  check_bind(sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT));
 }
 
-void Statement::bind_int(int index, int value) { sqlite3_bind_int(stmt, index, value); }
+void Statement::bind_int(int index, int value) { check_bind(sqlite3_bind_int(stmt, index, value)); }
 
-void Statement::bind_int64(int index, long long value) { sqlite3_bind_int64(stmt, index, value); }
+void Statement::bind_int64(int index, long long value) { check_bind(sqlite3_bind_int64(stmt, index, value)); }
 
-void Statement::bind_null(int index) { sqlite3_bind_null(stmt, index); }
+void Statement::bind_null(int index) { check_bind(sqlite3_bind_null(stmt, index)); }
 
 bool contest_file_in_place() {
   int moved = 0;
@@ -47,7 +77,7 @@ bool closed_as_moved = false;
 Statement prepare_statement(const char* sql) {
   if (!contest_db) {
     if (closed_as_moved) raise_moved();
-    throw std::runtime_error("Database not initialized");
+    throw NoContestOpen();
   }
   // Every operation that uses the contest prepares first, so nothing is read from or written
   // to a file that is no longer the contest's. The connection is closed at once when nothing
@@ -56,14 +86,18 @@ Statement prepare_statement(const char* sql) {
     if (!sqlite3_next_stmt(contest_db, nullptr) && sqlite3_get_autocommit(contest_db)) close_database();
     raise_moved();
   }
+  return prepare_statement(contest_db, sql);
+}
+
+Statement prepare_statement(sqlite3* db, const char* sql) {
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(contest_db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-    const int code = sqlite3_extended_errcode(contest_db);
-    const std::string message = sqlite3_errmsg(contest_db);
+  if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+    const int code = sqlite3_extended_errcode(db);
+    const std::string message = sqlite3_errmsg(db);
     sqlite3_finalize(stmt);
     throw SqliteFailure("Failed to prepare statement: " + message, code);
   }
-  return Statement(stmt);
+  return Statement(db, stmt);
 }
 
 std::string column_text(const Statement& statement, int column) {
@@ -73,13 +107,56 @@ std::string column_text(const Statement& statement, int column) {
                      static_cast<std::size_t>(sqlite3_column_bytes(statement.stmt, column)));
 }
 
-bool clear_bindings(Statement& statement) {
-  sqlite3_clear_bindings(statement.stmt);
-  return true;
+int column_int(const Statement& statement, int column) { return sqlite3_column_int(statement.stmt, column); }
+
+long long column_int64(const Statement& statement, int column) {
+  return sqlite3_column_int64(statement.stmt, column);
+}
+
+int column_count(const Statement& statement) { return sqlite3_column_count(statement.stmt); }
+
+void clear_bindings(Statement& statement) {
+  if (sqlite3_clear_bindings(statement.stmt) != SQLITE_OK) statement.raise("Failed to clear bindings");
+}
+
+void execute_script(sqlite3* db, const std::string& sql) {
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    throw SqliteFailure(std::string("Failed to run a script: ") + sqlite3_errmsg(db), sqlite3_extended_errcode(db));
+}
+
+TransactionGuard::TransactionGuard(Kind kind, sqlite3* connection)
+    : db(connection), on_contest(connection && connection == contest_db) {
+  if (!db) throw NoContestOpen();
+  if (sqlite3_exec(db, kind == Immediate ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+    throw SqliteFailure("Failed to begin transaction", sqlite3_extended_errcode(db));
+}
+
+void TransactionGuard::commit() {
+  if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+    throw SqliteFailure("Failed to commit transaction", sqlite3_extended_errcode(db));
+  committed = true;
 }
 
 TransactionGuard::~TransactionGuard() {
-  if (!committed && contest_db) sqlite3_exec(contest_db, "ROLLBACK", nullptr, nullptr, nullptr);
+  // A contest closed meanwhile took its transaction and its connection with it. Nothing to
+  // report to from here: a ROLLBACK that fails leaves nothing more to undo.
+  if (committed || (on_contest && db != contest_db)) return;
+  sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+Connection::Connection(const std::string& path, int flags) {
+  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) == SQLITE_OK) return;
+  const int code = db ? sqlite3_extended_errcode(db) : SQLITE_NOMEM;
+  const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+  sqlite3_close(db);
+  throw SqliteFailure("Failed to open " + path + ": " + message, code);
+}
+
+Connection::~Connection() { sqlite3_close(db); }
+
+void checkpoint_truncate(sqlite3* db) {
+  if (sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) != SQLITE_OK)
+    throw SqliteFailure(std::string("Failed to merge the WAL: ") + sqlite3_errmsg(db), sqlite3_extended_errcode(db));
 }
 
 bool open_database(const std::string& utf8_path, int flags) {
@@ -92,6 +169,13 @@ bool open_database(const std::string& utf8_path, int flags) {
   contest_db = nullptr;
   return false;
 }
+
+void set_busy_timeout(int milliseconds) {
+  if (sqlite3_busy_timeout(contest_db, milliseconds) != SQLITE_OK)
+    throw SqliteFailure("Failed to set the busy timeout", sqlite3_extended_errcode(contest_db));
+}
+
+bool contest_is_read_only() { return sqlite3_db_readonly(contest_db, "main") == 1; }
 
 namespace {
 // The file that has the contest's name is not the one this connection has open. The WAL

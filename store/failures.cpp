@@ -4,14 +4,6 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <new>
-#include <stdexcept>
-
-namespace {
-const char* const missing_field_message = "A required field is missing";
-}
-
-void raise_missing_field() { throw std::runtime_error(missing_field_message); }
 
 const std::string* cause_text(int code) {
   if (code == SQLITE_READONLY_DBMOVED) return &CONTEST_MOVED_ERROR;
@@ -29,26 +21,27 @@ const std::string* cause_text(int code) {
   }
 }
 
+const std::string& cause_text_or(int code, const std::string& otherwise) {
+  const std::string* cause = cause_text(code);
+  return cause ? *cause : otherwise;
+}
+
 std::string failure_result(std::exception_ptr failure) noexcept {
   try {
     std::rethrow_exception(failure);
-  } catch (const std::invalid_argument&) {
+  } catch (const NoContestOpen&) {
+    return NO_CONTEST_ERROR;
+  } catch (const MissingField&) {
+    return MISSING_FIELD_ERROR;
+  } catch (const InvalidNumber&) {
     return INVALID_NUMBER_ERROR;
-  } catch (const std::out_of_range&) {
-    return INVALID_NUMBER_ERROR;
+  } catch (const DatabaseProblem&) {
+    return DATABASE_PROBLEM_ERROR;
+  } catch (const SqliteFailure& e) {
+    return cause_text_or(e.code, DATABASE_PROBLEM_ERROR);
   } catch (const std::filesystem::filesystem_error& e) {
     if (e.code() == std::errc::no_space_on_device) return DISK_FULL_ERROR;
     return FOLDER_ERROR;
-  } catch (const SqliteFailure& e) {
-    if (const std::string* text = cause_text(e.code)) return *text;
-    if (std::string(e.what()).rfind("Failed to prepare statement", 0) == 0) return DATABASE_PROBLEM_ERROR;
-    return UNEXPECTED_ERROR;
-  } catch (const std::runtime_error& e) {
-    const std::string what = e.what();
-    if (what == "Database not initialized") return NO_CONTEST_ERROR;
-    if (what == missing_field_message) return MISSING_FIELD_ERROR;
-    if (what.rfind("Failed to prepare statement", 0) == 0) return DATABASE_PROBLEM_ERROR;
-    return UNEXPECTED_ERROR;
   } catch (...) {
     return UNEXPECTED_ERROR;
   }

@@ -1,27 +1,32 @@
 #pragma once
-// Fixed result texts of failures. SQLite's own messages never reach a user.
+// The kinds of failure an operation raises, and the one place that turns each kind into its
+// result text. The texts themselves are in store/result_texts.h.
 #include <exception>
 #include <stdexcept>
 #include <string>
 
-inline const std::string CONSISTENCY_ERROR = "ERROR:A data consistency check prevented this action.";
-inline const std::string MISSING_FIELD_ERROR = "ERROR:A required field is missing.";
-inline const std::string NO_CONTEST_ERROR = "ERROR:A contest is not open.";
-inline const std::string INVALID_NUMBER_ERROR = "ERROR:A number is not valid.";
-inline const std::string FOLDER_ERROR = "ERROR:The contest folder could not be made.";
-inline const std::string DATABASE_PROBLEM_ERROR =
-    "ERROR:Database problem. Restart the application if the problem persists.";
-inline const std::string UNEXPECTED_ERROR =
-    "ERROR:The action failed unexpectedly. Restart the application if the problem persists.";
-inline const std::string NOT_AVAILABLE_ERROR = "ERROR:This operation is not available yet.";
-inline const std::string DISK_FULL_ERROR = "ERROR:The disk is full. Free some space, then try again.";
-inline const std::string WRITE_FAILED_ERROR =
-    "ERROR:The contest file could not be written: it may be read-only, or its disk may have failed.";
-inline const std::string CONTEST_BUSY_ERROR =
-    "ERROR:The contest is busy in another program. Try again once that program has finished with it.";
-inline const std::string CONTEST_MOVED_ERROR =
-    "ERROR:The contest file was moved, replaced or deleted while it was open, so nothing more is "
-    "saved to it. Open the contest again.";
+#include "store/result_texts.h"
+
+// An operation needed the open contest and none is open.
+struct NoContestOpen : std::runtime_error {
+  NoContestOpen() : std::runtime_error("Database not initialized") {}
+};
+
+// An argument had fewer fields than the operation reads.
+struct MissingField : std::runtime_error {
+  MissingField() : std::runtime_error("A required field is missing") {}
+};
+
+// A number field that holds no number, or one outside the 32-bit range.
+struct InvalidNumber : std::invalid_argument {
+  InvalidNumber() : std::invalid_argument("A number is not valid") {}
+};
+
+// The database answered in a way it never should, such as no row from a query that always
+// gives one.
+struct DatabaseProblem : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
 
 // A failure that SQLite reported, with its extended result code: the user's text is chosen
 // from the code, never from SQLite's message.
@@ -35,7 +40,10 @@ struct SqliteFailure : std::runtime_error {
 // any other code.
 const std::string* cause_text(int code);
 
-[[noreturn]] void raise_missing_field();
+// The text of the code's cause when it names one, else the given text.
+const std::string& cause_text_or(int code, const std::string& otherwise);
 
-// The result text for a failure that an operation raised, chosen by its kind.
+// The result text for a failure that an operation raised, chosen by its kind: SQLite's
+// failures by their code (a database problem when the code names no cause), a file-system
+// failure as a full disk or a folder that could not be made, anything else as unexpected.
 std::string failure_result(std::exception_ptr failure) noexcept;

@@ -1,6 +1,7 @@
 #include "store/fields.h"
 
 #include <sstream>
+#include <stdexcept>
 
 #include "store/failures.h"
 
@@ -12,10 +13,18 @@ FieldList split_fields(const std::string& text) {
   return fields;
 }
 
-int read_number(const std::string& field) { return std::stoi(field); }
+int read_number(const std::string& field) {
+  try {
+    return std::stoi(field);
+  } catch (const std::invalid_argument&) {
+    throw InvalidNumber();
+  } catch (const std::out_of_range&) {
+    throw InvalidNumber();
+  }
+}
 
 bool is_new_key(const std::string& key) { return key == "none"; }
 
 void require_fields(const FieldList& fields, std::size_t count) {
-  if (fields.size() < count) raise_missing_field();
+  if (fields.size() < count) throw MissingField();
 }

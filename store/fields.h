@@ -13,12 +13,12 @@ using FieldList = std::vector<std::string>;
 FieldList split_fields(const std::string& text);
 
 // Reads a number field as std::stoi does (leading blanks and sign, stops at the first
-// non-digit); raises std::invalid_argument or std::out_of_range.
+// non-digit); raises InvalidNumber where std::stoi would raise.
 int read_number(const std::string& field);
 
 // The key of a save or delete that means "a new row": exactly these four letters.
 bool is_new_key(const std::string& key);
 
-// Raises the missing-field failure when fewer than count fields were given, so no
+// Raises MissingField when fewer than count fields were given, so no
 // operation ever reads past its field list.
 void require_fields(const FieldList& fields, std::size_t count);

@@ -43,17 +43,15 @@ void bind_fields(Statement& statement, const FieldList& fields, const std::vecto
   }
 }
 
-std::string step_failure_result() {
-  const std::string* cause = cause_text(sqlite3_extended_errcode(contest_db));
-  return cause ? *cause : CONSISTENCY_ERROR;
-}
+std::string step_failure_result(int code) { return cause_text_or(code, CONSISTENCY_ERROR); }
 
 std::string step_result(Statement& statement) {
-  return statement.step() == SQLITE_DONE ? std::string() : step_failure_result();
+  const int rc = statement.step();
+  return rc == SQLITE_DONE ? std::string() : step_failure_result(rc);
 }
 
 std::string step_changed_result(Statement& statement) {
-  if (statement.step() != SQLITE_DONE) return step_failure_result();
+  if (const int rc = statement.step(); rc != SQLITE_DONE) return step_failure_result(rc);
   return statement.changes > 0 ? std::string() : CONSISTENCY_ERROR;
 }
 
@@ -87,7 +85,7 @@ std::string run_delete(const std::string& key, const char* sql) {
 }
 
 std::string collect_rows(Statement& statement) {
-  return collect_rows(statement, sqlite3_column_count(statement.stmt));
+  return collect_rows(statement, column_count(statement));
 }
 
 std::string collect_rows(Statement& statement, int columns) {
@@ -110,7 +108,7 @@ std::string collect_rows(Statement& statement, int columns) {
 std::string collect_one_row(Statement& statement) {
   if (statement.step() != SQLITE_ROW) return DATABASE_PROBLEM_ERROR;
   std::string row;
-  const int columns = sqlite3_column_count(statement.stmt);
+  const int columns = column_count(statement);
   for (int c = 0; c < columns; ++c) {
     if (c > 0) row += FIELD_SEPARATOR;
     row += column_text(statement, c);

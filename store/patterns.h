@@ -33,10 +33,10 @@ std::size_t required_field_count(const std::vector<Param>& params);
 void bind_fields(Statement& statement, const FieldList& fields, const std::vector<Param>& params,
                  std::size_t full_count);
 
-// The result of a save or delete whose step did not finish: the text of its cause when
-// SQLite's code names one outside the contest's rules (full disk, a file that cannot be
-// written, a lock held elsewhere), else the consistency error.
-std::string step_failure_result();
+// The result of a save or delete whose step did not finish, from the step's result code: the
+// text of its cause when the code names one outside the contest's rules (full disk, a file
+// that cannot be written, a lock held elsewhere), else the consistency error.
+std::string step_failure_result(int code);
 
 // The empty text when the step finished, else step_failure_result().
 std::string step_result(Statement& statement);

@@ -1,6 +1,4 @@
 // The rescoring pass: scores are derived data, brought up to date lazily before they are read.
-#include <sqlite3.h>
-
 #include <string>
 #include <vector>
 
@@ -10,7 +8,7 @@
 
 namespace {
 struct ClassKey {
-  sqlite3_int64 id;  // ids are 64-bit: a file written by another program may hold any
+  long long id;  // ids are 64-bit: a file written by another program may hold any
   int placing;
   int cuts;
 };
@@ -69,57 +67,41 @@ CREATE TEMP TRIGGER IF NOT EXISTS scored_at_follows_class_update AFTER UPDATE OF
 WHEN NEW.timestamp < (SELECT scored_at FROM contest WHERE id = 1)
 BEGIN UPDATE contest SET scored_at = NEW.timestamp WHERE id = 1; END;)SQL";
 
-[[noreturn]] void raise_failure(const char* what) { throw SqliteFailure(what, sqlite3_extended_errcode(contest_db)); }
-
 std::vector<ClassKey> scorable_classes() {
   std::vector<ClassKey> classes;
   Statement query = prepare_statement(CLASSES_SQL);
-  int rc;
-  while ((rc = query.step()) == SQLITE_ROW)
-    classes.push_back({sqlite3_column_int64(query.stmt, 0), sqlite3_column_int(query.stmt, 1),
-                       sqlite3_column_int(query.stmt, 2)});
-  // A short list would score some classes and then stamp the pass as if it had scored all.
-  if (rc != SQLITE_DONE) raise_failure("Failed to read the classes to score");
+  // A failed step raises: a short list would score some classes and then stamp the pass as
+  // if it had scored all.
+  while (query.next_row()) classes.push_back({column_int64(query, 0), column_int(query, 1), column_int(query, 2)});
   return classes;
-}
-
-// Resets both statements so that the guard's ROLLBACK meets no statement still running,
-// then raises; the guard then rolls the whole pass back.
-[[noreturn]] void abandon_pass(Statement& selection, Statement& update, const char* what) {
-  const int code = sqlite3_extended_errcode(contest_db);
-  sqlite3_reset(selection.stmt);
-  sqlite3_reset(update.stmt);
-  throw SqliteFailure(what, code);
 }
 
 void score_class(const ClassKey& key, const std::string& since, Statement& selection, Statement& update) {
   selection.bind_int64(1, key.id);
   selection.bind_text(2, since);
   selection.bind_int64(3, key.id);
-  int rc;
-  while ((rc = selection.step()) == SQLITE_ROW) {
-    const sqlite3_int64 placing_id = sqlite3_column_int64(selection.stmt, 0);
-    const int score = placing_score(sqlite3_column_int(selection.stmt, 1), key.placing, key.cuts);
-    // A reasons score may be any 32-bit number, so the total needs 64 bits.
-    const long long total = static_cast<long long>(score) + sqlite3_column_int64(selection.stmt, 2);
+  while (selection.next_row()) {
+    const long long placing_id = column_int64(selection, 0);
+    const int score = placing_score(column_int(selection, 1), key.placing, key.cuts);
+    // A reasons score may be any 32-bit number, so the total needs 64 bits; NULL reads as 0.
+    const long long total = static_cast<long long>(score) + column_int64(selection, 2);
     update.bind_int(1, score);
     update.bind_int64(2, total);
     update.bind_int64(3, placing_id);
-    if (update.step() != SQLITE_DONE) abandon_pass(selection, update, "Failed to store scores");
-    sqlite3_reset(update.stmt);
+    update.execute();
+    update.reset();
     clear_bindings(update);
   }
-  if (rc != SQLITE_DONE) abandon_pass(selection, update, "Failed to select placings to score");
-  sqlite3_reset(selection.stmt);
+  selection.reset();
   clear_bindings(selection);
 }
 }  // namespace
 
 bool scores_out_of_date(std::string scored_at) {
   Statement query = prepare_statement(STATE_SQL);
-  if (query.step() != SQLITE_ROW) raise_failure("Failed to read the scoring state");
+  if (!query.next_row()) throw DatabaseProblem("The scoring state gave no row");
   const std::string latest = column_text(query, 0);
-  const bool unscored = sqlite3_column_int(query.stmt, 1) != 0;
+  const bool unscored = column_int(query, 1) != 0;
   // No class and no placing: nothing to score.
   if (latest.empty()) return false;
   return latest >= scored_at || unscored;
@@ -132,7 +114,7 @@ void rescore_placings() {
     Statement query = prepare_statement(SCORED_AT_SQL);
     if (query.step() == SQLITE_ROW) {
       scored_at = column_text(query, 0);
-      clock_set_back = sqlite3_column_int(query.stmt, 1) != 0;
+      clock_set_back = column_int(query, 1) != 0;
     }
   }
   if (!clock_set_back && !scores_out_of_date(scored_at)) return;
@@ -140,27 +122,24 @@ void rescore_placings() {
   const std::string since = clock_set_back ? std::string() : scored_at;
 
   const std::vector<ClassKey> classes = scorable_classes();
-  Statement selection = prepare_statement(SELECT_SQL);
-  Statement update = prepare_statement(UPDATE_SQL);
-
   // IMMEDIATE takes the write lock at the start, waiting out the busy timeout while another
   // program holds it, as every save does. A deferred transaction would first read, and its
   // first update would then be refused at once: SQLite cannot wait to upgrade a read.
-  if (sqlite3_exec(contest_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-    raise_failure("Failed to begin transaction");
-  TransactionGuard guard;
-  for (const ClassKey& key : classes) score_class(key, since, selection, update);
-  if (sqlite3_exec(contest_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-    raise_failure("Failed to commit scores");
-  guard.committed = true;
+  TransactionGuard pass(TransactionGuard::Immediate);
+  {
+    // Prepared inside the transaction, so that a failure finalizes them before the rollback.
+    Statement selection = prepare_statement(SELECT_SQL);
+    Statement update = prepare_statement(UPDATE_SQL);
+    for (const ClassKey& key : classes) score_class(key, since, selection, update);
+  }
+  pass.commit();
 
   // Stamped only once the scores are stored. Should it fail, the old stamp stays and the
   // next pass selects the same placings again and stores the same scores.
   Statement stamp = prepare_statement(STAMP_SQL);
-  stamp.step();
+  static_cast<void>(stamp.step());
 }
 
 void keep_scored_at_behind_saves() {
-  if (sqlite3_exec(contest_db, SCORED_AT_FOLLOWS_SAVES_SQL, nullptr, nullptr, nullptr) != SQLITE_OK)
-    raise_failure("Failed to watch for saves stamped before the last pass");
+  execute_script(contest_db, SCORED_AT_FOLLOWS_SAVES_SQL);
 }

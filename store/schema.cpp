@@ -1,12 +1,9 @@
 #include "store/schema.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <set>
-#include <stdexcept>
 
-#include "store/failures.h"
+#include "store/database.h"
 
 // Numbers form one code: division = id * 1000, team = division + 10..990 in steps of 10,
 // contestant = team + 1..9. The triggers assign them and enforce the limits, so the
@@ -152,28 +149,16 @@ const char* const SCHEMA_OBJECTS_SQL =
     "WHERE m.type = 'table'";
 
 std::set<std::string> schema_objects(sqlite3* db) {
-  sqlite3_stmt* stmt = nullptr;
   std::set<std::string> objects;
-  int rc = sqlite3_prepare_v2(db, SCHEMA_OBJECTS_SQL, -1, &stmt, nullptr);
-  if (rc == SQLITE_OK) {
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-      if (const auto* text = sqlite3_column_text(stmt, 0)) objects.insert(reinterpret_cast<const char*>(text));
-  }
-  const int code = sqlite3_extended_errcode(db);
-  sqlite3_finalize(stmt);
-  if (rc != SQLITE_DONE) throw SqliteFailure("Failed to read the schema", code);
+  Statement query = prepare_statement(db, SCHEMA_OBJECTS_SQL);
+  while (query.next_row()) objects.insert(column_text(query, 0));
   return objects;
 }
 
 // What a new contest holds, taken from the script itself on a database in memory.
 std::set<std::string> contest_schema_objects() {
-  struct Memory {
-    sqlite3* db = nullptr;
-    ~Memory() { sqlite3_close(db); }
-  } memory;
-  if (sqlite3_open(":memory:", &memory.db) != SQLITE_OK ||
-      sqlite3_exec(memory.db, schema_sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-    throw std::runtime_error("Failed to build the contest schema");
+  Connection memory(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  execute_script(memory.db, schema_sql);
   return schema_objects(memory.db);
 }
 }  // namespace

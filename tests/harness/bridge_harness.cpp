@@ -84,6 +84,7 @@ int card_server_port() {
 
 int main() {
   contest_dialog_layer = dialog_stand_in;
+  install_desktop_hooks();
   post_command_result = write_reply;
   initialize_functions();
   // Blocked in every thread, the ones started below included; one thread waits for them.

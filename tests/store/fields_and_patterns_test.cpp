@@ -78,6 +78,16 @@ TEST_F(Patterns, OptionalFieldsBindOnlyAtTheFullCount) {
             "A" + S + "4" + S + "1000" + S + "B" + S + S + "2000" + S + "C" + S + S + "3000");
 }
 
+// A bind that SQLite refuses (here to a parameter the statement does not have) fails the
+// operation instead of leaving the statement to run without it.
+TEST_F(Patterns, ARefusedBindFailsTheOperationAndWritesNothing) {
+  const BoundStatement one_mark{"INSERT INTO class_types (name) VALUES (?);",
+                                {{1, FieldKind::Text}, {2, FieldKind::Text}}};
+  EXPECT_EQ(raised([&] { run_statement(one_mark, split_fields("none" + S + "Dairy" + S + "x"), 3); }),
+            DATABASE_PROBLEM_ERROR);
+  EXPECT_EQ(run_fetch("SELECT COUNT(*) FROM class_types;"), "0");
+}
+
 TEST_F(Patterns, DeleteKeysAndNone) {
   ASSERT_EQ(save_type("none" + S + "Dairy"), "");
   EXPECT_EQ(run_delete("none", "DELETE FROM class_types WHERE id = ?;"), "");

@@ -302,6 +302,8 @@ class RescoringFailureTest : public RescoringTest {
   void expect_failed_pass_left_nothing() {
     const std::string result = run_payload("fetch_indiv_scores:");
     EXPECT_EQ(result.rfind("ERROR:", 0), 0u) << result;
+    // Whichever step SQLite refused, the official is told the same.
+    EXPECT_EQ(result, DATABASE_PROBLEM_ERROR);
     EXPECT_FALSE(in_transaction());
     EXPECT_EQ(query("SELECT count(*) FROM placings WHERE placing_score IS NOT NULL OR total_score IS NOT NULL"), "0");
     EXPECT_EQ(scored_at(), "2020-01-01 00:00:00");
@@ -379,6 +381,16 @@ TEST_F(RescoringFailureTest, FailingCommitRollsBackThePass) {
   expect_failed_pass_left_nothing();
   EXPECT_EQ(query("SELECT count(*) FROM child"), "0");
   execute("DROP TRIGGER break_key");
+  expect_next_pass_scores_all();
+}
+
+// A transaction that cannot begin is a database problem like a statement that cannot be
+// prepared. Here the connection is inside a transaction already, which SQLite refuses to nest.
+TEST_F(RescoringFailureTest, APassThatCannotBeginIsADatabaseProblem) {
+  execute("BEGIN");
+  EXPECT_EQ(run_payload("fetch_indiv_scores:"), DATABASE_PROBLEM_ERROR);
+  execute("ROLLBACK");
+  EXPECT_EQ(scored_at(), "2020-01-01 00:00:00");
   expect_next_pass_scores_all();
 }
 

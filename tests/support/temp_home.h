@@ -1,6 +1,7 @@
 #pragma once
-// A temporary HOME (and so a temporary Desktop) for one test, removed afterwards, with the
-// contest connection closed, so no test ever touches the user's real files. And the bytes
+// A temporary HOME (and so a temporary Desktop, where the store is pointed as the program
+// points it) for one test, removed afterwards, with the contest connection closed, so no
+// test ever touches the user's real files. And the bytes
 // of a file, to compare a file before and after.
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "shell/contest_dialog.h"
 #include "store/database.h"
 
 struct TempHome {
@@ -24,6 +26,7 @@ struct TempHome {
     home = mkdtemp(templ.data());
     setenv("HOME", home.c_str(), 1);
     unsetenv("XDG_CONFIG_HOME");
+    install_desktop_hooks();
   }
   ~TempHome() {
     close_database();
