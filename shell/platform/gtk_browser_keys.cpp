@@ -1,8 +1,10 @@
 // What a browser gives every page and the main page relies on: print (Ctrl+P and the
 // context menu), find (Ctrl+F) and zoom (Ctrl+plus, Ctrl+minus, Ctrl+0).
 #include <array>
+#include <memory>
 #include <string>
 
+#include "shell/js_string_literal.h"
 #include "shell/platform/gtk_internal.h"
 
 namespace {
@@ -39,15 +41,8 @@ void zoom_by_step(int direction) {
 
 std::string searched_text;  // what the find controller holds now
 
-void search(bool backwards, bool fresh) {
-  if (!keys_view) return;
+void search_with_find_controller(const std::string& text, bool backwards, bool fresh) {
   WebKitFindController* finder = webkit_web_view_get_find_controller(keys_view);
-  const std::string text = gtk_entry_get_text(GTK_ENTRY(find_entry));
-  if (text.empty()) {
-    webkit_find_controller_search_finish(finder);
-    searched_text.clear();
-    return;
-  }
   if (!fresh && text == searched_text) {
     if (backwards) webkit_find_controller_search_previous(finder);
     else webkit_find_controller_search_next(finder);
@@ -57,6 +52,39 @@ void search(bool backwards, bool fresh) {
   if (backwards) options |= WEBKIT_FIND_OPTIONS_BACKWARDS;
   webkit_find_controller_search(finder, text.c_str(), options, G_MAXUINT);
   searched_text = text;
+}
+
+struct PageSearch {
+  std::string text;
+  bool backwards;
+  bool fresh;
+};
+
+// The page's own find answers true or false; a page without one answers nothing, and the
+// web view's find controller searches it instead.
+void on_page_searched(GObject* view, GAsyncResult* result, gpointer data) {
+  const std::unique_ptr<PageSearch> search(static_cast<PageSearch*>(data));
+  JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+  const bool answered = value && jsc_value_is_boolean(value);
+  if (value) g_object_unref(value);
+  if (answered || !keys_view || WEBKIT_WEB_VIEW(view) != keys_view) return;
+  search_with_find_controller(search->text, search->backwards, search->fresh);
+}
+
+// The main page finds its rows itself (findInPage), those its long tables do not display
+// included; the web view's find controller would miss them.
+void search(bool backwards, bool fresh) {
+  if (!keys_view) return;
+  const std::string text = gtk_entry_get_text(GTK_ENTRY(find_entry));
+  if (text.empty()) {
+    webkit_find_controller_search_finish(webkit_web_view_get_find_controller(keys_view));
+    searched_text.clear();
+    return;
+  }
+  const std::string script = std::string("typeof findInPage === 'function' ? findInPage(") + js_string_literal(text) +
+                             (backwards ? ", true, " : ", false, ") + (fresh ? "false" : "true") + ") : undefined";
+  webkit_web_view_evaluate_javascript(keys_view, script.data(), static_cast<gssize>(script.size()), nullptr, nullptr,
+                                      nullptr, on_page_searched, new PageSearch{text, backwards, fresh});
 }
 
 void on_search_changed(GtkSearchEntry*, gpointer) { search(false, true); }
