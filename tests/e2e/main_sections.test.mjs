@@ -212,7 +212,7 @@ describe('a whole contest entered through the page', () => {
 describe('input checks and record handling', () => {
   const main = mainPageOnHarness(() => browser);
 
-  test('with no contest open saves, deletes and refreshes send nothing', async () => {
+  test('with no contest open saves and deletes say so, and nothing is sent', async () => {
     const { page } = main.ctx;
     await nav(page, 'divisions');
     await page.fill('#division-name-inp', 'Junior');
@@ -224,8 +224,11 @@ describe('input checks and record handling', () => {
       await nav(page, 'rankings');
       await nav(page, 'placings');
       await page.click('#refresh-placings-table-btn');
+      await typePlacing(page, { classNo: '1', contestant: '1011', placing: '1234' });
     });
-    assert.deepEqual(r, { alerts: [], sent: [] });
+    const noContest = 'No contest is open. Open or create a contest first, in the Contest section.';
+    assert.deepEqual(r, { alerts: [noContest, noContest, noContest], sent: [] });
+    assert.equal(await page.inputValue('#placing-contestant-inp'), '1011', 'the entry stays in the form');
     await nav(page, 'divisions');
     await page.click('#clear-division-btn');
     assert.equal(await page.inputValue('#division-number-inp'), 'none');
@@ -235,6 +238,13 @@ describe('input checks and record handling', () => {
     assert.deepEqual(await outcome(main.ctx, () => page.click('#create-contest-btn')),
       { alerts: ['Enter a contest name.'], sent: [] });
     await createContest(page, 'Checks');
+    await page.fill('#contest-name-inp', 'Another');
+    const open = 'A contest is already open. To switch contests, close Tallywell Lite and start it again.';
+    assert.deepEqual(await outcome(main.ctx, async () => {
+      await page.click('#create-contest-btn');
+      await page.click('#open-contest-btn');
+    }), { alerts: [open, open], sent: [] });
+    assert.equal(await page.textContent('#contest-name'), 'Checks');
   });
 
   test('divisions and teams', async () => {
