@@ -538,6 +538,11 @@ describe('table sorter', () => {
     assert.deepEqual((await pressOrder(['Zed', '10', '9', 'amy'])).orders, [['10', '9', 'amy', 'Zed']]);
     assert.deepEqual((await pressOrder(['2024-05-01', '2023-12-31', '2024-01-15'])).orders,
       [['2023-12-31', '2024-01-15', '2024-05-01']]);
+    assert.deepEqual((await pressOrder(['1/2/2024 10:30', '12/31/2023', '1/15/2024'])).orders,
+      [['12/31/2023', '1/2/2024 10:30', '1/15/2024']]);
+    // Names that the engine's date parser would also take for dates are text.
+    assert.deepEqual((await pressOrder(['Junior 1', 'Class 10', 'Class 2', 'Class 1'])).orders,
+      [['Class 1', 'Class 10', 'Class 2', 'Junior 1']]);
   });
 
   test('further presses reverse the rows exactly; equal values keep their order first', async () => {
