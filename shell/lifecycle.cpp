@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "cards/http_server.h"
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
@@ -13,6 +14,15 @@
 
 namespace {
 const std::string APP_TITLE = "Tallywell Lite";
+const std::string CARD_PORT_IN_USE =
+    "Tallywell Lite could not start its card server: port " + std::to_string(CARD_SERVER_PORT) +
+    " is in use, probably by another copy of Tallywell Lite. Phones and tablets cannot reach this copy, "
+    "so its Wi-Fi section shows no links.";
+
+// Server thread: the card server could not listen. Said once, in a box on the UI thread.
+void report_card_server_unreachable() {
+  platform_layer.run_on_ui_thread([] { platform_layer.message_box(CARD_PORT_IN_USE, APP_TITLE); });
+}
 
 bool start_thread(std::thread& slot, void (*body)()) {
   try {
@@ -63,6 +73,7 @@ int run_desktop_app(const std::u16string& page) {
     platform_layer.message_box("The worker thread could not be started.", APP_TITLE);
     return 1;
   }
+  on_card_server_unreachable = report_card_server_unreachable;
   if (card_server_body && !start_thread(server_thread, card_server_body)) {
     stop_services();
     platform_layer.message_box("The card server thread could not be started.", APP_TITLE);

@@ -4,8 +4,8 @@
 // drive it under Xvfb and close it as a user would.
 //   webview_bridge_check bridge   requests, replies, texts and navigation attempts
 //   webview_bridge_check dialog   asks for the contest file dialog at once
+//   webview_bridge_check wifi     asks for the card links, reporting the length of the answer
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -90,6 +90,17 @@ window.chrome.webview.postMessage('0:report:started');
 window.chrome.webview.postMessage('1:open_contest:');
 </script></body></html>)HTML";
 
+// Asks for the card links a moment after start-up, when the card server has had its try.
+const char* WIFI_PAGE = R"HTML(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>wifi check</title></head>
+<body><p>Wi-Fi check</p><script>
+window.chrome.webview.addEventListener('message', (event) => {
+  const text = event.data;
+  if (text.startsWith('1:')) window.chrome.webview.postMessage('0:report:wifi ' + (text.length - 2));
+});
+setTimeout(() => window.chrome.webview.postMessage('1:fetch_wifi_addresses:'), 1000);
+</script></body></html>)HTML";
+
 std::mutex output_mutex;
 
 std::string report(const std::string& line) {
@@ -102,11 +113,12 @@ std::string report(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool dialog = argc > 1 && std::strcmp(argv[1], "dialog") == 0;
+  const std::string mode = argc > 1 ? argv[1] : "bridge";
+  const std::u16string page = utf8_to_utf16(mode == "dialog" ? DIALOG_PAGE : mode == "wifi" ? WIFI_PAGE : BRIDGE_PAGE);
   register_function("echo", [](const std::string& args) { return args; });
   register_function("report", report);
   install_gtk_layer();
-  const int code = run_desktop_app(utf8_to_utf16(dialog ? DIALOG_PAGE : BRIDGE_PAGE));
+  const int code = run_desktop_app(page);
   report("exit " + std::to_string(code));
   return code;
 }

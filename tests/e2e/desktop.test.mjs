@@ -7,7 +7,7 @@ import { once } from 'node:events';
 import net from 'node:net';
 import path from 'node:path';
 import {
-  clickAt, closeWindow, exitWithin, findWindows, pressKeys, resizeWindow, screenshot, sleep, startDisplay,
+  clickAt, closeWindow, closeWindowById, exitWithin, findWindows, pressKeys, resizeWindow, screenshot, sleep, startDisplay,
   startProgram, temporaryHome, typeText, waitForNoWindow, waitForWindow,
 } from './lib/desktop.mjs';
 
@@ -42,9 +42,19 @@ async function waitForHealth(ms) {
   }
 }
 
-// Closes the main window and expects a clean exit within a few seconds.
-async function closeAndExpectExit(program) {
-  await closeWindow(TITLE, display.env);
+async function waitFor(check, ms, what) {
+  const deadline = Date.now() + ms;
+  while (!(await check())) {
+    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
+    await sleep(100);
+  }
+}
+
+// Closes the main window (only it when its id is given) and expects a clean exit within a
+// few seconds.
+async function closeAndExpectExit(program, mainId = null) {
+  if (mainId === null) await closeWindow(TITLE, display.env);
+  else await closeWindowById(mainId, display.env);
   const result = await exitWithin(program, 5000);
   if (result === null) program.child.kill('SIGKILL');
   assert.deepEqual(result, { code: 0, signal: null }, `exit after close; stderr: ${program.stderr().slice(-2000)}`);
@@ -72,6 +82,26 @@ describe('tallywell', () => {
     await waitForWindow(TITLE, display.env, 20000, program);
     await closeAndExpectExit(program);
     assert.ok(await portRefuses(CARD_PORT));
+  });
+});
+
+describe('a second copy', () => {
+  test('says once that phones cannot reach it, and gives no card links', async (t) => {
+    // The port is held as a first copy holds it.
+    const holder = net.createServer();
+    await new Promise((resolve) => holder.listen(CARD_PORT, '0.0.0.0', resolve));
+    t.after(() => new Promise((resolve) => holder.close(resolve)));
+    const program = startProgram(CHECK, ['wifi'], display.env, temporaryHome());
+    t.after(() => program.kill());
+    await waitForWindow(TITLE, display.env, 20000, program);
+    assert.equal(await program.waitForLine((l) => l.startsWith('wifi ')), 'wifi 0');
+    const said = 'could not start its card server: port 56780 is in use, probably by another copy of Tallywell Lite. '
+      + 'Phones and tablets cannot reach this copy';
+    await waitFor(async () => (await findWindows(TITLE, display.env)).length === 2, 10000, 'the message box');
+    const main = (await findWindows(TITLE, display.env)).find((w) => w.width === 1040);
+    assert.equal(program.stderr().split(said).length - 1, 1, program.stderr());
+    // Closing the main window wins over the open box.
+    await closeAndExpectExit(program, main.id);
   });
 });
 

@@ -132,6 +132,11 @@ export async function closeWindow(title, env) {
   await run(PYTHON, [X11_WINDOW, 'close', title], { env });
 }
 
+// The same request to one window, by its id: the main window while a box of the same title is open.
+export async function closeWindowById(id, env) {
+  await run(PYTHON, [X11_WINDOW, 'close-id', String(id)], { env });
+}
+
 export async function pressKeys(env, ...keys) {
   await run('xdotool', ['key', '--delay', '50', ...keys], { env });
 }

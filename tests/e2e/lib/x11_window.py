@@ -3,6 +3,7 @@
 
   x11_window.py find TITLE       prints "id width height" of each window with that title
   x11_window.py close TITLE      sends WM_DELETE_WINDOW to each window with that title
+  x11_window.py close-id ID      sends WM_DELETE_WINDOW to the window with that id
   x11_window.py list             prints "id title" of every named window
 Exit code 1 when no window has the title.
 """
@@ -28,12 +29,25 @@ def named_windows(d):
     return found
 
 
+def close(d, window):
+    protocols = d.intern_atom("WM_PROTOCOLS")
+    delete = d.intern_atom("WM_DELETE_WINDOW")
+    event = protocol.event.ClientMessage(window=window, client_type=protocols,
+                                         data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    window.send_event(event, event_mask=X.NoEventMask)
+
+
 def main():
     d = display.Display()
     command = sys.argv[1]
     if command == "list":
         for window, title in named_windows(d):
             print(window.id, title)
+        return 0
+    if command == "close-id":
+        close(d, d.create_resource_object("window", int(sys.argv[2])))
+        d.sync()
+        d.close()
         return 0
     title = sys.argv[2]
     matches = [w for w, t in named_windows(d) if t == title]
@@ -44,11 +58,7 @@ def main():
             geometry = window.get_geometry()
             print(window.id, geometry.width, geometry.height)
         elif command == "close":
-            protocols = d.intern_atom("WM_PROTOCOLS")
-            delete = d.intern_atom("WM_DELETE_WINDOW")
-            event = protocol.event.ClientMessage(window=window, client_type=protocols,
-                                                 data=(32, [delete, X.CurrentTime, 0, 0, 0]))
-            window.send_event(event, event_mask=X.NoEventMask)
+            close(d, window)
     d.sync()  # a round trip: the server has taken every request before we go
     d.close()
     return 0
