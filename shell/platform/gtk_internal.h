@@ -32,6 +32,9 @@ void gtk_close_web_view(WebView* view);
 void attach_browser_keys(GtkWidget* window, GtkWidget* column, WebKitWebView* view);
 void detach_browser_keys();
 void print_page();
+// The main window was asked to close while the print dialog is open: cancels the dialog and
+// closes the window once it is gone. False when no print dialog is open.
+bool cancel_print_dialog_then_close();
 
 // gtk_file_dialog.cpp
 std::string gtk_choose_existing_file(MainWindow* owner, const FileDialogRequest& request);  // any thread

@@ -27,11 +27,13 @@ int monitor_scale() {
 }
 
 // While a modal dialog is open GTK drops a close request for the main window. The close
-// wins: the contest file dialog is answered and message boxes give way.
+// wins: the contest file dialog is answered, message boxes give way, and a print dialog is
+// cancelled, the window closing once printing has returned.
 void route_event(GdkEvent* event, gpointer) {
   if (event->type == GDK_DELETE && app_window && event->any.window == gtk_widget_get_window(app_window)) {
     cancel_file_dialog();
     close_message_boxes();
+    if (cancel_print_dialog_then_close()) return;
   }
   gtk_main_do_event(event);
 }
@@ -41,8 +43,15 @@ bool initialize() {
   g_set_application_name("Tallywell Lite");
   // No arguments: the program reads no command line, not even the toolkit's options.
   toolkit_ready = gtk_init_check(nullptr, nullptr);
-  if (toolkit_ready) gdk_event_handler_set(route_event, nullptr, nullptr);
-  return toolkit_ready;
+  if (!toolkit_ready) return false;
+  gdk_event_handler_set(route_event, nullptr, nullptr);
+  // The contest file is all the program stores. GTK's dialogs add the files they open and
+  // print to the user's recently used files, a list every program of the user shares; it is
+  // written only when its manager reports a change, so here it reports none. (Switching the
+  // list off instead makes GTK write it back empty, losing other programs' entries.)
+  auto* recent = static_cast<GtkRecentManagerClass*>(g_type_class_ref(GTK_TYPE_RECENT_MANAGER));
+  recent->changed = [](GtkRecentManager*) {};
+  return true;
 }
 
 int system_dpi() {

@@ -4,6 +4,7 @@ import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import { once } from 'node:events';
+import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
 import {
@@ -105,6 +106,54 @@ describe('a second copy', () => {
   });
 });
 
+describe('dialogs of the real window', () => {
+  let program;
+  let main;
+  let home;
+  const name = 'Spring Fair';
+  // Another program's entry in the user's list of recently used files, which the program
+  // must leave as it is.
+  const recent = () => path.join(home, '.local', 'share', 'recently-used.xbel');
+  const otherProgramsList = '<?xml version="1.0" encoding="UTF-8"?>\n<xbel version="1.0"\n'
+    + '      xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks"\n'
+    + '      xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info"\n>\n'
+    + '  <bookmark href="file:///tmp/notes.txt" added="2025-01-01T00:00:00Z" modified="2025-01-01T00:00:00Z" '
+    + 'visited="2025-01-01T00:00:00Z">\n  </bookmark>\n</xbel>\n';
+
+  before(async () => {
+    home = temporaryHome();
+    fs.mkdirSync(path.dirname(recent()), { recursive: true });
+    fs.writeFileSync(recent(), otherProgramsList);
+    program = startProgram(APP, [], display.env, home);
+    main = await waitForWindow(TITLE, display.env, 20000, program);
+    await waitForHealth(10000);
+    await sleep(1500);  // the page has loaded; its contest name field has the focus
+  });
+  after(() => program?.kill());
+
+  test('print to file proposes the section\'s name in the contest\'s folder', async () => {
+    await typeText(display.env, name);
+    await pressKeys(display.env, 'Return');
+    const folder = path.join(home, 'Desktop', name);
+    await waitFor(() => fs.existsSync(path.join(folder, 'contest.db')), 10000, 'the contest');
+    await pressKeys(display.env, 'ctrl+p');
+    await waitForWindow('Print', display.env, 10000);
+    await sleep(500);
+    // Down picks the one printer, Print to File; Enter prints to the file it proposes.
+    await pressKeys(display.env, 'Down', 'Return');
+    await waitFor(() => fs.existsSync(path.join(folder, 'Contest.pdf')), 20000, 'Contest.pdf in the contest folder');
+    await waitForNoWindow('Print', display.env, 10000);
+    assert.equal(fs.readFileSync(recent(), 'utf8'), otherProgramsList, 'the recently used files are left alone');
+  });
+
+  test('closing the window while the print dialog is open exits with 0', async () => {
+    await pressKeys(display.env, 'ctrl+p');
+    await waitForWindow('Print', display.env, 10000);
+    await closeAndExpectExit(program, main.id);
+    program = null;
+  });
+});
+
 describe('page bridge in the real web view', () => {
   test('requests reach the worker and replies reach the page whole, in order, and nothing navigates away', async (t) => {
     const program = startProgram(CHECK, ['bridge'], display.env, temporaryHome());
@@ -194,7 +243,7 @@ describe('contest file dialog', () => {
     await closeAndExpectExit(program);
   });
 
-  test('refuses a file that does not exist and opens the chosen contest', async (t) => {
+  test('refuses a file that does not exist and opens the chosen contest, leaving no recent files', async (t) => {
     const home = temporaryHome();
     await createContest(home, 'Spring Show');
     const program = startProgram(CHECK, ['dialog'], display.env, home);
@@ -211,6 +260,7 @@ describe('contest file dialog', () => {
     await pressKeys(display.env, 'Return');
     assert.equal(await program.waitForLine((l) => l.startsWith('open ')), 'open Spring Show');
     await closeAndExpectExit(program);
+    assert.ok(!fs.existsSync(path.join(home, '.local', 'share', 'recently-used.xbel')), 'the contest file is all it stores');
   });
 
   test('closing the main window while the dialog is open still exits with 0 at once', async (t) => {
