@@ -2,16 +2,18 @@
 // from outside as a user closes it.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
+import { execFile, execFileSync, spawn } from 'node:child_process';
 import { once } from 'node:events';
 import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
+import { promisify } from 'node:util';
 import {
   clickAt, closeWindow, closeWindowById, exitWithin, findWindows, pressKeys, resizeWindow, screenshot, sleep, startDisplay,
   startProgram, temporaryHome, typeText, waitForNoWindow, waitForWindow,
 } from './lib/desktop.mjs';
 
+const run = promisify(execFile);
 const APP = process.env.TALLYWELL_APP;
 const CHECK = process.env.WEBVIEW_BRIDGE_CHECK;
 const HARNESS = process.env.BRIDGE_HARNESS;
@@ -131,6 +133,14 @@ describe('dialogs of the real window', () => {
   });
   after(() => program?.kill());
 
+  test('a message box of the page is titled Tallywell Lite', async () => {
+    await pressKeys(display.env, 'Return');  // no contest name: "Enter a contest name."
+    await waitFor(async () => (await findWindows(TITLE, display.env)).length === 2, 10000, 'the message box');
+    assert.deepEqual(await findWindows('JavaScript - about:blank', display.env), []);
+    await pressKeys(display.env, 'Return');
+    await waitFor(async () => (await findWindows(TITLE, display.env)).length === 1, 10000, 'the box to close');
+  });
+
   test('print to file proposes the section\'s name in the contest\'s folder', async () => {
     await typeText(display.env, name);
     await pressKeys(display.env, 'Return');
@@ -151,6 +161,30 @@ describe('dialogs of the real window', () => {
     await waitForWindow('Print', display.env, 10000);
     await closeAndExpectExit(program, main.id);
     program = null;
+  });
+});
+
+describe('when the page\'s process ends', () => {
+  test('says so, and the program closes in its usual order, the contest kept', async (t) => {
+    const home = temporaryHome();
+    const program = startProgram(APP, [], display.env, home);
+    t.after(() => program.kill());
+    await waitForWindow(TITLE, display.env, 20000, program);
+    await waitForHealth(10000);
+    await sleep(1500);
+    await typeText(display.env, 'Kept');
+    await pressKeys(display.env, 'Return');
+    const db = path.join(home, 'Desktop', 'Kept', 'contest.db');
+    await waitFor(() => fs.existsSync(db), 10000, 'the contest');
+    const { stdout } = await run('ps', ['--ppid', String(program.child.pid), '-o', 'pid=,comm=']);
+    const webProcess = stdout.split('\n').map((l) => l.trim().split(/\s+/)).find(([, comm]) => comm?.startsWith('WebKitWebProces'));
+    assert.ok(webProcess, stdout);
+    process.kill(Number(webProcess[0]), 'SIGKILL');
+    await waitFor(async () => (await findWindows(TITLE, display.env)).length === 2, 10000, 'the message box');
+    assert.match(program.stderr(), /stopped working\. Everything entered so far is saved in the contest file\./);
+    await pressKeys(display.env, 'Return');
+    assert.deepEqual(await exitWithin(program, 10000), { code: 0, signal: null }, program.stderr().slice(-2000));
+    assert.equal(execFileSync('sqlite3', [db, 'SELECT name FROM contest;'], { encoding: 'utf8' }).trim(), 'Kept');
   });
 });
 
