@@ -5,11 +5,14 @@
 //   webview_bridge_check bridge   requests, replies, texts and navigation attempts
 //   webview_bridge_check dialog   asks for the contest file dialog at once
 //   webview_bridge_check wifi     asks for the card links, reporting the length of the answer
+//   webview_bridge_check main     the main page, reporting when its requests are answered and
+//                                 what is selected
 #include <cstdio>
 #include <mutex>
 #include <string>
 
 #include "dispatch/function_table.h"
+#include "pages/page_texts.h"
 #include "shell/lifecycle.h"
 #include "shell/platform/gtk_layer.h"
 #include "shell/text_conversion.h"
@@ -101,6 +104,32 @@ window.chrome.webview.addEventListener('message', (event) => {
 setTimeout(() => window.chrome.webview.postMessage('1:fetch_wifi_addresses:'), 1000);
 </script></body></html>)HTML";
 
+// Added to the main page: reports "idle N" each time the page's N requests so far are all
+// answered, and "selection TEXT" as the selection changes.
+const char* MAIN_PAGE_OBSERVER = R"HTML(<script>
+(() => {
+  const webview = window.chrome.webview;
+  const report = (line) => webview.postMessage('0:report:' + line);
+  let requests = 0;
+  let replies = 0;
+  const post = webview.postMessage;
+  webview.postMessage = (message) => {
+    if (!String(message).startsWith('0:')) requests += 1;
+    post(message);
+  };
+  webview.addEventListener('message', (event) => {
+    if (String(event.data).startsWith('0:')) return;
+    replies += 1;
+    if (replies === requests) setTimeout(() => { if (replies === requests) report('idle ' + requests); }, 0);
+  });
+  document.addEventListener('selectionchange', () => {
+    const text = String(getSelection());
+    if (text) report('selection ' + text);
+  });
+  report('started');
+})();
+</script>)HTML";
+
 std::mutex output_mutex;
 
 std::string report(const std::string& line) {
@@ -114,7 +143,11 @@ std::string report(const std::string& line) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "bridge";
-  const std::u16string page = utf8_to_utf16(mode == "dialog" ? DIALOG_PAGE : mode == "wifi" ? WIFI_PAGE : BRIDGE_PAGE);
+  std::u16string page = utf8_to_utf16(mode == "dialog" ? DIALOG_PAGE : mode == "wifi" ? WIFI_PAGE : BRIDGE_PAGE);
+  if (mode == "main") {
+    page = main_page;
+    page.insert(page.rfind(u"</body>"), utf8_to_utf16(MAIN_PAGE_OBSERVER));
+  }
   register_function("echo", [](const std::string& args) { return args; });
   register_function("report", report);
   install_gtk_layer();

@@ -141,6 +141,17 @@ export async function pressKeys(env, ...keys) {
   await run('xdotool', ['key', '--delay', '50', ...keys], { env });
 }
 
+// A click at a point given in the window's own coordinates.
+export async function clickInWindow(env, id, x, y) {
+  await run('xdotool', ['mousemove', '--window', String(id), String(Math.round(x)), String(Math.round(y)), 'click', '1'], { env });
+}
+
+// The text on the clipboard, as a program pasting it would get it.
+export async function clipboardText(env) {
+  const { stdout } = await run(PYTHON, [X11_WINDOW, 'clipboard'], { env, maxBuffer: 64 << 20 });
+  return stdout;
+}
+
 export async function clickAt(env, x, y, button) {
   await run('xdotool', ['mousemove', String(x), String(y), 'click', String(button)], { env });
 }
