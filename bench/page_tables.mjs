@@ -1,6 +1,7 @@
-// Click-to-table times of the main page's two largest sections, and of the sorter on the
-// largest table, with a contest at the schema's limits (about 8,000 contestants and
-// 80,000 placings), in headless Chromium against the bridge harness.
+// Click-to-table times of every section of the main page, of Show/Hide Lower Scores, of the
+// sorter on the largest table, of a placing's save, and what find and select-all reach, with
+// a contest at the schema's limits (about 8,000 contestants and 80,000 placings), in headless
+// Chromium against the bridge harness.
 //
 //   node bench/page_tables.mjs [--runs N]
 //
@@ -33,34 +34,44 @@ const browser = await launchBrowser();
 const { page } = await openPage(browser, { html: mainPageText(), host: harness });
 page.on('dialog', (d) => d.dismiss());
 
-// Times are taken in the page: from the click event on the link (or the press on the
-// header) to the end of the first frame that shows the finished table, so the driver's own
-// overhead is left out.
+// Times are taken in the page: from the click event (or the press on the header) to the end
+// of the first frame that shows the finished tables, so the driver's own overhead is left out.
+// A section is finished once no request of the page waits for its reply.
 const frameEnd = () => page.evaluate(() => new Promise((r) => requestAnimationFrame(() => setTimeout(() => r(performance.now()), 0))));
+const answered = () => page.waitForFunction(() => pendingCalls.size === 0, null, { timeout: 120000, polling: 'raf' });
+const rowCount = (selector) => page.evaluate((s) => document.querySelectorAll(`${s} tbody tr`).length, selector);
 
 t = Date.now();
 await page.click('#open-contest-btn');
-await page.waitForFunction(() => document.querySelector('#placing-counts-body').rows.length > 0,
+await page.waitForFunction(() => document.querySelectorAll('#placing-counts-table tbody tr').length > 0,
   null, { timeout: 120000 });
+await answered();
 await frameEnd();
 console.log(`contest opened and the setup and placings tables loaded in ${Date.now() - t} ms`);
 
-const placings = await page.evaluate(() => document.querySelector('#placings-body').rows.length);
-const contestants = await page.evaluate(() => document.querySelector('#contestants-body').rows.length);
+const placings = await rowCount('#placings-table');
+const contestants = await rowCount('#contestants-table');
 console.log(`${contestants} contestants, ${placings} placings`);
 
 await page.evaluate(() => {
   document.addEventListener('click', (e) => {
-    if (e.target.closest('nav a')) window.benchClickAt = performance.now();
+    if (e.target.closest('nav a, button')) window.benchClickAt = performance.now();
   }, true);
 });
 
 const samples = {};
 const record = (name, ms) => (samples[name] ||= []).push(Math.round(ms));
+const sinceClick = async () => (await frameEnd()) - await page.evaluate(() => window.benchClickAt);
 
-// Leaves the section so that the next click on its link loads it afresh.
-const leave = async () => {
-  await page.click('nav a[data-page="about"]');
+const clickAndTime = async (selector) => {
+  await page.click(selector);
+  await answered();
+  return sinceClick();
+};
+
+// Leaves the section for one without tables, so that the next click shows it afresh.
+const leave = async (section) => {
+  await page.click(`nav a[data-page="${section === 'about' ? 'contest' : 'about'}"]`);
   await frameEnd();
 };
 
@@ -71,29 +82,93 @@ const press = (column) => page.evaluate((c) => {
   return new Promise((r) => requestAnimationFrame(() => setTimeout(() => r(performance.now() - start), 0)));
 }, column);
 
+const sections = await page.$$eval('nav a', (links) => links.map((a) => [a.dataset.page, a.textContent]));
+
+// Find on the section shown: the page's own find where it has one (the window's find bar
+// calls it), else window.find, which finds what the browser's find would.
+const find = (text) => page.evaluate((needle) => {
+  getSelection().removeAllRanges();
+  const start = performance.now();
+  const found = typeof findInPage === 'function' ? findInPage(needle) : window.find(needle, false, false, true);
+  return { found, ms: performance.now() - start };
+}, text);
+
+// Ctrl+A and Ctrl+C on the section shown: the lines the clipboard receives, and the time from
+// the copy event to the end of the page's own handling of it.
+await page.context().grantPermissions(['clipboard-read', 'clipboard-write'], { origin: 'http://127.0.0.1' });
+await page.evaluate(() => {
+  window.addEventListener('copy', () => { window.benchCopyAt = performance.now(); }, true);
+  window.addEventListener('copy', () => { window.benchCopied = performance.now() - window.benchCopyAt; });
+});
+const selectAllAndCopy = async (heading) => {
+  await page.evaluate(() => navigator.clipboard.writeText(''));
+  await page.click(heading);
+  await page.keyboard.press('Control+A');
+  await page.keyboard.press('Control+C');
+  const text = await page.evaluate(() => navigator.clipboard.readText());
+  const ms = await page.evaluate(() => window.benchCopied);
+  await page.evaluate(() => getSelection().removeAllRanges());
+  return { lines: text.split('\n').length, ms };
+};
+const copyReport = {};
+
 for (let run = 0; run < runs; run++) {
-  await leave();
-  await page.evaluate(() => document.querySelector('#indiv-scores-body').replaceChildren());
-  await page.click('nav a[data-page="individual-scores"]');
-  await page.waitForFunction((n) => {
-    const body = document.querySelector('#indiv-scores-body');
-    return body.rows.length === n && (!body.classList.contains('windowed') || body.querySelector('tr.in-view'));
-  }, placings, { timeout: 60000, polling: 'raf' });
-  record('Individual Scores: click to table', (await frameEnd()) - await page.evaluate(() => window.benchClickAt));
+  for (const [section, label] of sections) {
+    await leave(section);
+    record(`${label}: click to section`, await clickAndTime(`nav a[data-page="${section}"]`));
 
-  record('Sort Individual Scores by Contestant (text)', await press(1));
-  record('Sort Individual Scores by Total Score (numbers)', await press(8));
-  record('Reverse Individual Scores (second press)', await press(8));
-
-  await leave();
-  await page.evaluate(() => {
-    document.querySelector('#indiv-rankings').replaceChildren();
-    document.querySelector('#team-rankings').replaceChildren();
-  });
-  await page.click('nav a[data-page="rankings"]');
-  await page.waitForFunction(() => document.querySelector('#team-rankings table'),
-    null, { timeout: 60000, polling: 'raf' });
-  record('Rankings: click to both blocks', (await frameEnd()) - await page.evaluate(() => window.benchClickAt));
+    if (section === 'contestants') {
+      const last = await page.evaluate(() => {
+        const trs = document.querySelectorAll('#contestants-table tbody tr');
+        return trs[trs.length - 1].cells[2].textContent;
+      });
+      const found = await find(last);
+      record('Contestants: find the last contestant', found.ms);
+      const copied = await selectAllAndCopy('#contestants h1');
+      record('Contestants: select all and copy', copied.ms);
+      copyReport.Contestants = `find of the last contestant ${found.found ? 'found it' : 'found nothing'}; `
+        + `select-all and copy put ${copied.lines} lines on the clipboard`;
+    }
+    if (section === 'placings') {
+      record('Placings: Refresh to both tables', await clickAndTime('#refresh-placings-table-btn'));
+      // A reasons score for a placing already held: the save is answered, then both tables reload.
+      await page.fill('#placing-class-inp', '1');
+      await page.fill('#placing-contestant-inp', String(1011 + run));
+      await page.fill('#placing-reasons-inp', String(20 + run));
+      // From the Enter key to the focus back on the emptied contestant number.
+      await page.evaluate(() => {
+        window.benchFormReadyAt = null;
+        const contestant = document.getElementById('placing-contestant-inp');
+        const ready = () => {
+          if (contestant.value !== '') return;
+          window.benchFormReadyAt = performance.now();
+          contestant.removeEventListener('focus', ready);
+        };
+        contestant.addEventListener('focus', ready);
+        window.addEventListener('keydown', (e) => {
+          if (e.key === 'Enter') window.benchSaveAt = performance.now();
+        }, { capture: true, once: true });
+      });
+      await page.press('#placing-reasons-inp', 'Enter');
+      await answered();
+      const end = await frameEnd();
+      const times = await page.evaluate(() => [window.benchSaveAt, window.benchFormReadyAt]);
+      record('Placings: Enter to form ready', times[1] - times[0]);
+      record('Placings: Enter to both tables', end - times[0]);
+    }
+    if (section === 'individual-scores') {
+      const copied = await selectAllAndCopy('#individual-scores h1');
+      record('Individual Scores: select all and copy', copied.ms);
+      copyReport['Individual Scores'] = `select-all and copy put ${copied.lines} lines on the clipboard`;
+      record('Sort Individual Scores by Contestant (text)', await press(1));
+      record('Sort Individual Scores by Total Score (numbers)', await press(8));
+      record('Reverse Individual Scores (second press)', await press(8));
+    }
+    if (section === 'rankings') {
+      record('Show/Hide Lower Scores: show', await clickAndTime('#rankings-show-hide-btn'));
+      record('Show/Hide Lower Scores: hide', await clickAndTime('#rankings-show-hide-btn'));
+    }
+  }
 }
 
 const rankingRows = await page.evaluate(() => ({
@@ -101,12 +176,13 @@ const rankingRows = await page.evaluate(() => ({
   rows: document.querySelectorAll('#indiv-rankings tbody tr, #team-rankings tbody tr').length,
 }));
 console.log(`rankings: ${rankingRows.tables} tables, ${rankingRows.rows} rows`);
+for (const [section, text] of Object.entries(copyReport)) console.log(`${section}: ${text}`);
 
-console.log(`\n${'measurement'.padEnd(46)} ${'median'.padStart(8)} ${'min'.padStart(8)} ${'max'.padStart(8)}  (ms, ${runs} runs)`);
+console.log(`\n${'measurement'.padEnd(48)} ${'median'.padStart(8)} ${'min'.padStart(8)} ${'max'.padStart(8)}  (ms, ${runs} runs)`);
 for (const [name, values] of Object.entries(samples)) {
   const sorted = [...values].sort((a, b) => a - b);
   const median = sorted[Math.floor(sorted.length / 2)];
-  console.log(`${name.padEnd(46)} ${String(median).padStart(8)} ${String(sorted[0]).padStart(8)} ${String(sorted.at(-1)).padStart(8)}`);
+  console.log(`${name.padEnd(48)} ${String(median).padStart(8)} ${String(sorted[0]).padStart(8)} ${String(sorted.at(-1)).padStart(8)}`);
 }
 
 await browser.close();

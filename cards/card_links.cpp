@@ -19,6 +19,9 @@ std::string label_qr_svg(const std::string& label) {
 }  // namespace
 
 std::string fetch_wifi_addresses(const std::string&) {
+  // Links to a port this program could not listen on would lead phones to whatever holds it,
+  // such as another copy of the program with another contest.
+  if (card_server_unreachable()) return std::string();
   const LocalAddressResult local = find_local_ipv4_address();
   if (local.status != LOCAL_ADDRESS_FOUND) return std::string();
   const std::string placing = card_label("Placing Card", local.address, "/placing");

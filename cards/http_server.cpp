@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -14,12 +15,14 @@
 #include "pages/page_texts.h"
 
 std::unique_ptr<httplib::Server> server;
+void (*on_card_server_unreachable)() = nullptr;
 
 namespace {
 std::mutex server_mutex;       // guards server and the three values below
 bool stop_pending = false;     // a stop came while no server was running
 bool server_stopped = false;   // the current server has been stopped already
 int bound_socket = -1;         // the listening socket of the server being set up
+std::atomic<bool> unreachable{false};  // a server could not listen
 
 // A card body is under 40 bytes; anything near this is not from a card page.
 constexpr std::size_t CARD_PAYLOAD_LIMIT = 64 * 1024;
@@ -145,15 +148,21 @@ void run_http_server(const std::string& host, int port) {
     }
     auto created = std::make_unique<httplib::Server>();
     configure(*created);
-    // The port is held elsewhere: the system goes on without a card server.
     bound_socket = -1;
-    if (!created->bind_to_port(host.c_str(), port)) return;
-    // This library listens with a backlog of 5: a burst of phones connecting at once would
-    // overflow it, and the kernel would then reset connections that already sent a request.
-    if (bound_socket >= 0) listen(bound_socket, SOMAXCONN);
-    server = std::move(created);
-    server_stopped = false;
-    running = server.get();
+    if (created->bind_to_port(host.c_str(), port)) {
+      // This library listens with a backlog of 5: a burst of phones connecting at once would
+      // overflow it, and the kernel would then reset connections that already sent a request.
+      if (bound_socket >= 0) listen(bound_socket, SOMAXCONN);
+      server = std::move(created);
+      server_stopped = false;
+      running = server.get();
+    }
+  }
+  // The port is held elsewhere: the system goes on without a card server, and says so.
+  if (!running) {
+    unreachable = true;
+    if (on_card_server_unreachable) on_card_server_unreachable();
+    return;
   }
   // Blocks until stopped; then waits for the requests still running.
   running->listen_after_bind();
@@ -163,6 +172,8 @@ void run_http_server(const std::string& host, int port) {
 }
 
 void http_server_func() { run_http_server("0.0.0.0", CARD_SERVER_PORT); }
+
+bool card_server_unreachable() { return unreachable; }
 
 void stop_http_server() {
   std::unique_lock<std::mutex> lock(server_mutex);

@@ -17,6 +17,12 @@ extern std::unique_ptr<httplib::Server> server;
 // returns once stopped, or at once when the port cannot be had.
 void http_server_func();
 
+// True once the card server could not listen on its port (most likely another copy of the
+// program holds it): phones cannot reach this one. Any thread.
+bool card_server_unreachable();
+// Called once on the server thread when that happens, if set before the server starts.
+extern void (*on_card_server_unreachable)();
+
 // The same server on another address; for tests and the bridge harness only.
 void run_http_server(const std::string& host, int port);
 

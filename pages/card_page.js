@@ -117,7 +117,12 @@ function showOutcome(succeeded, message) {
   showMessage(successBox, successText, [message]);
 }
 
+// A second tap while the submission is on its way does nothing: sent again, the stored
+// value would answer "Submission failed." over the first answer's "Submitted.".
+let submitting = false;
+
 async function submitValue() {
+  if (submitting) return;
   const contestant = contestantInput.value.trim();
   const classNumber = classInput.value.trim();
   const value = valueInput.value.trim();
@@ -125,12 +130,15 @@ async function submitValue() {
     showOutcome(false, CHECK_MESSAGE);
     return;
   }
+  submitting = true;
   try {
     const answer = await submitCardValue([contestant, classNumber, value].join(FIELD_SEPARATOR));
     if (answer === 'true') showOutcome(true, 'Submitted.');
     else showOutcome(false, 'Submission failed.');
   } catch (failure) {
     showOutcome(false, 'Error: ' + failure.message);
+  } finally {
+    submitting = false;
   }
 }
 

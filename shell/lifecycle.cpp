@@ -7,6 +7,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "cards/http_server.h"
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
@@ -18,6 +19,15 @@
 
 namespace {
 const std::string APP_TITLE = "Tallywell Lite";
+const std::string CARD_PORT_IN_USE =
+    "Tallywell Lite could not start its card server: port " + std::to_string(CARD_SERVER_PORT) +
+    " is in use, probably by another copy of Tallywell Lite. Phones and tablets cannot reach this copy, "
+    "so its Wi-Fi section shows no links.";
+
+// Server thread: the card server could not listen. Said once, in a box on the UI thread.
+void report_card_server_unreachable() {
+  platform_layer.run_on_ui_thread([] { platform_layer.message_box(CARD_PORT_IN_USE, APP_TITLE); });
+}
 
 bool start_thread(std::thread& slot, void (*body)()) {
   try {
@@ -105,6 +115,7 @@ int run_desktop_app(const std::u16string& page) {
     platform_layer.message_box("The worker thread could not be started.", APP_TITLE);
     return 1;
   }
+  on_card_server_unreachable = report_card_server_unreachable;
   card_server_ended = false;
   if (card_server_body && !start_thread(server_thread, run_card_server)) {
     stop_services();

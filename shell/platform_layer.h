@@ -1,7 +1,8 @@
 #pragma once
 // What the shell needs of the windowing system and the web view. The application installs
 // the GTK layer (shell/platform/); tests install a stand-in. Every entry runs on the UI
-// thread except post_reply and choose_existing_file, which the worker calls.
+// thread except post_reply and choose_existing_file, which the worker calls, and
+// run_on_ui_thread.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -55,6 +56,8 @@ struct PlatformLayer {
   // Any thread: a modal dialog owned by the window for picking one existing file. Answers
   // its full path, or "" when the user cancelled or the window is gone.
   std::string (*choose_existing_file)(MainWindow* owner, const FileDialogRequest& request) = nullptr;
+  // Any thread: runs the task on the UI thread from the message loop.
+  void (*run_on_ui_thread)(void (*task)()) = nullptr;
 };
 
 extern PlatformLayer platform_layer;

@@ -1,8 +1,13 @@
 // What a browser gives every page and the main page relies on: print (Ctrl+P and the
 // context menu), find (Ctrl+F) and zoom (Ctrl+plus, Ctrl+minus, Ctrl+0).
+#include <algorithm>
 #include <array>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "shell/desktop_folder.h"
+#include "shell/js_string_literal.h"
 #include "shell/platform/gtk_internal.h"
 
 namespace {
@@ -39,15 +44,8 @@ void zoom_by_step(int direction) {
 
 std::string searched_text;  // what the find controller holds now
 
-void search(bool backwards, bool fresh) {
-  if (!keys_view) return;
+void search_with_find_controller(const std::string& text, bool backwards, bool fresh) {
   WebKitFindController* finder = webkit_web_view_get_find_controller(keys_view);
-  const std::string text = gtk_entry_get_text(GTK_ENTRY(find_entry));
-  if (text.empty()) {
-    webkit_find_controller_search_finish(finder);
-    searched_text.clear();
-    return;
-  }
   if (!fresh && text == searched_text) {
     if (backwards) webkit_find_controller_search_previous(finder);
     else webkit_find_controller_search_next(finder);
@@ -57,6 +55,39 @@ void search(bool backwards, bool fresh) {
   if (backwards) options |= WEBKIT_FIND_OPTIONS_BACKWARDS;
   webkit_find_controller_search(finder, text.c_str(), options, G_MAXUINT);
   searched_text = text;
+}
+
+struct PageSearch {
+  std::string text;
+  bool backwards;
+  bool fresh;
+};
+
+// The page's own find answers true or false; a page without one answers nothing, and the
+// web view's find controller searches it instead.
+void on_page_searched(GObject* view, GAsyncResult* result, gpointer data) {
+  const std::unique_ptr<PageSearch> search(static_cast<PageSearch*>(data));
+  JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+  const bool answered = value && jsc_value_is_boolean(value);
+  if (value) g_object_unref(value);
+  if (answered || !keys_view || WEBKIT_WEB_VIEW(view) != keys_view) return;
+  search_with_find_controller(search->text, search->backwards, search->fresh);
+}
+
+// The main page finds its rows itself (findInPage), those its long tables do not display
+// included; the web view's find controller would miss them.
+void search(bool backwards, bool fresh) {
+  if (!keys_view) return;
+  const std::string text = gtk_entry_get_text(GTK_ENTRY(find_entry));
+  if (text.empty()) {
+    webkit_find_controller_search_finish(webkit_web_view_get_find_controller(keys_view));
+    searched_text.clear();
+    return;
+  }
+  const std::string script = std::string("typeof findInPage === 'function' ? findInPage(") + js_string_literal(text) +
+                             (backwards ? ", true, " : ", false, ") + (fresh ? "false" : "true") + ") : undefined";
+  webkit_web_view_evaluate_javascript(keys_view, script.data(), static_cast<gssize>(script.size()), nullptr, nullptr,
+                                      nullptr, on_page_searched, new PageSearch{text, backwards, fresh});
 }
 
 void on_search_changed(GtkSearchEntry*, gpointer) { search(false, true); }
@@ -113,17 +144,106 @@ gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer) {
 }
 
 void on_print_finished(WebKitPrintOperation* operation, gpointer) { g_object_unref(operation); }
-}  // namespace
 
-void print_page() {
-  if (!keys_view) return;
+bool printing = false;            // the print dialog is open
+bool close_after_printing = false;  // the main window was closed meanwhile
+
+// The folder of the open contest: the file SQLite holds open together with its write-ahead
+// log. Empty when no contest is open.
+std::string open_contest_folder() {
+  std::vector<std::string> open_files;
+  if (GDir* fds = g_dir_open("/proc/self/fd", 0, nullptr)) {
+    while (const gchar* fd = g_dir_read_name(fds)) {
+      gchar* link = g_strconcat("/proc/self/fd/", fd, nullptr);
+      if (gchar* target = g_file_read_link(link, nullptr)) {
+        open_files.emplace_back(target);
+        g_free(target);
+      }
+      g_free(link);
+    }
+    g_dir_close(fds);
+  }
+  for (const std::string& file : open_files) {
+    if (std::find(open_files.begin(), open_files.end(), file + "-wal") == open_files.end()) continue;
+    gchar* folder = g_path_get_dirname(file.c_str());
+    std::string result = folder;
+    g_free(folder);
+    return result;
+  }
+  return std::string();
+}
+
+// Print to file proposes the section's name, in the contest's folder (the Desktop while no
+// contest is open), not output.pdf in the working folder.
+void run_print_dialog(const std::string& section) {
+  if (!keys_view || printing) return;
+  std::string folder = open_contest_folder();
+  if (folder.empty()) folder = desktop_folder_path();
+  std::string name = section.empty() ? "Tallywell" : section;
+  std::replace(name.begin(), name.end(), '/', '-');
   WebKitPrintOperation* operation = webkit_print_operation_new(keys_view);
+  GtkPrintSettings* settings = gtk_print_settings_new();
+  gchar* path = g_build_filename(folder.c_str(), (name + ".pdf").c_str(), nullptr);
+  if (gchar* uri = g_filename_to_uri(path, nullptr, nullptr)) {
+    gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
+    g_free(uri);
+  }
+  g_free(path);
+  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_DIR, folder.c_str());
+  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_BASENAME, name.c_str());
+  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+  webkit_print_operation_set_print_settings(operation, settings);
+  g_object_unref(settings);
   // Kept alive until printing ends: the dialog returns before the pages are done.
   g_signal_connect(operation, "finished", G_CALLBACK(on_print_finished), nullptr);
-  if (webkit_print_operation_run_dialog(operation, GTK_WINDOW(keys_window)) != WEBKIT_PRINT_OPERATION_RESPONSE_PRINT) {
+  GtkWidget* window = keys_window;
+  printing = true;
+  const WebKitPrintOperationResponse response = webkit_print_operation_run_dialog(operation, GTK_WINDOW(window));
+  printing = false;
+  if (response != WEBKIT_PRINT_OPERATION_RESPONSE_PRINT) {
     g_signal_handlers_disconnect_by_func(operation, reinterpret_cast<gpointer>(on_print_finished), nullptr);
     g_object_unref(operation);
   }
+  if (close_after_printing) {
+    close_after_printing = false;
+    if (app_window) gtk_window_close(GTK_WINDOW(app_window));
+  }
+}
+
+void on_section_read(GObject* view, GAsyncResult* result, gpointer) {
+  std::string section;
+  if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr)) {
+    if (jsc_value_is_string(value)) {
+      gchar* text = jsc_value_to_string(value);
+      section = text;
+      g_free(text);
+    }
+    g_object_unref(value);
+  }
+  if (WEBKIT_WEB_VIEW(view) == keys_view) run_print_dialog(section);
+}
+}  // namespace
+
+void print_page() {
+  if (!keys_view || printing) return;
+  // The heading of the section shown names the file; a page without sections gives none.
+  const char* script = "(() => { const h = document.querySelector('main > section.active h1'); "
+                       "return h ? h.textContent.trim() : ''; })()";
+  webkit_web_view_evaluate_javascript(keys_view, script, -1, nullptr, nullptr, nullptr, on_section_read, nullptr);
+}
+
+bool cancel_print_dialog_then_close() {
+  if (!printing) return false;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* it = windows; it; it = it->next) {
+    GtkWidget* window = GTK_WIDGET(it->data);
+    if (g_strcmp0(G_OBJECT_TYPE_NAME(window), "GtkPrintUnixDialog") == 0 && gtk_widget_get_visible(window)) {
+      gtk_dialog_response(GTK_DIALOG(window), GTK_RESPONSE_CANCEL);
+    }
+  }
+  g_list_free(windows);
+  close_after_printing = true;
+  return true;
 }
 
 void attach_browser_keys(GtkWidget* window, GtkWidget* column, WebKitWebView* view) {

@@ -11,7 +11,10 @@
 // gtk_window.cpp
 extern GtkWidget* app_window;  // the main window until it is destroyed
 extern GtkWidget* app_column;  // the window's one child: find bar above, web view below
-void gtk_message_box(const std::string& text, const std::string& caption);
+void gtk_message_box(const std::string& text, const std::string& caption);  // waits for OK
+// A modal box with an OK button, owned by the main window; the caller shows it.
+GtkWidget* new_message_box(const std::string& text, const std::string& caption);
+void close_message_boxes();  // hides every box shown, ending any wait for one
 
 // gtk_reply_handoff.cpp
 void open_reply_handoff(GtkWidget* window, void (*on_reply)(std::string* reply));
@@ -30,6 +33,9 @@ void gtk_close_web_view(WebView* view);
 void attach_browser_keys(GtkWidget* window, GtkWidget* column, WebKitWebView* view);
 void detach_browser_keys();
 void print_page();
+// The main window was asked to close while the print dialog is open: cancels the dialog and
+// closes the window once it is gone. False when no print dialog is open.
+bool cancel_print_dialog_then_close();
 
 // gtk_file_dialog.cpp
 std::string gtk_choose_existing_file(MainWindow* owner, const FileDialogRequest& request);  // any thread

@@ -85,6 +85,52 @@ bool leads_away(WebKitContextMenuAction action) {
 
 void on_print_activated(GSimpleAction*, GVariant*, gpointer) { print_page(); }
 
+const char* const APP_TITLE = "Tallywell Lite";
+
+// The page's message boxes: titled with the program's name, not the web view's
+// "JavaScript - about:blank". Shown without waiting, so the close of the main window can
+// take them down; the page's script waits until the box is gone.
+void on_alert_box_hidden(GtkWidget* box, gpointer data) {
+  auto* dialog = static_cast<WebKitScriptDialog*>(data);
+  g_signal_handlers_disconnect_by_func(box, reinterpret_cast<gpointer>(on_alert_box_hidden), data);
+  webkit_script_dialog_close(dialog);
+  webkit_script_dialog_unref(dialog);
+  // Not while the box is being hidden.
+  g_idle_add(
+      [](gpointer data) -> gboolean {
+        gtk_widget_destroy(GTK_WIDGET(data));
+        g_object_unref(data);
+        return G_SOURCE_REMOVE;
+      },
+      g_object_ref(box));
+}
+
+void on_alert_box_response(GtkDialog* box, gint, gpointer) { gtk_widget_hide(GTK_WIDGET(box)); }
+
+gboolean on_script_dialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
+  if (webkit_script_dialog_get_dialog_type(dialog) != WEBKIT_SCRIPT_DIALOG_ALERT) return FALSE;
+  GtkWidget* box = new_message_box(webkit_script_dialog_get_message(dialog), APP_TITLE);
+  webkit_script_dialog_ref(dialog);
+  g_signal_connect(box, "response", G_CALLBACK(on_alert_box_response), nullptr);
+  g_signal_connect(box, "hide", G_CALLBACK(on_alert_box_hidden), dialog);
+  gtk_widget_show(box);
+  return TRUE;
+}
+
+// The page's process ended on its own (a crash, or the system short of memory): the page is
+// gone with everything it showed, but every change is in the contest file. Saying so, the
+// program ends in its usual order, to be started again.
+const char* const PAGE_ENDED_MESSAGE =
+    "The page of Tallywell Lite stopped working. Everything entered so far is saved in the contest file. "
+    "Tallywell Lite will now close: start it again and open the contest to go on.";
+
+void on_web_process_terminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer) {
+  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API || !app_window) return;
+  close_message_boxes();
+  gtk_message_box(PAGE_ENDED_MESSAGE, APP_TITLE);
+  if (app_window) gtk_window_close(GTK_WINDOW(app_window));
+}
+
 // The menu keeps its editing entries, loses every way off the page, and ends with Print.
 gboolean on_context_menu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer) {
   GList* items = g_list_copy(webkit_context_menu_get_items(menu));
@@ -139,6 +185,8 @@ WebView* gtk_create_web_view(MainWindow* window, void (*on_message)(const std::u
                                             "user-content-manager", content_manager, nullptr));
   g_signal_connect(view, "decide-policy", G_CALLBACK(on_decide_policy), nullptr);
   g_signal_connect(view, "context-menu", G_CALLBACK(on_context_menu), nullptr);
+  g_signal_connect(view, "script-dialog", G_CALLBACK(on_script_dialog), nullptr);
+  g_signal_connect(view, "web-process-terminated", G_CALLBACK(on_web_process_terminated), nullptr);
   gtk_box_pack_end(GTK_BOX(app_column), view, TRUE, TRUE, 0);
   attach_browser_keys(app_window, app_column, WEBKIT_WEB_VIEW(view));
   gtk_widget_show(view);

@@ -1,9 +1,11 @@
 // The main window, the message loop and message boxes on GTK 3.
 #include <glib-unix.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <vector>
 
 #include "shell/platform/gtk_internal.h"
 #include "shell/platform/gtk_layer.h"
@@ -27,11 +29,14 @@ int monitor_scale() {
   return scale > 0 ? scale : 1;
 }
 
-// While the contest file dialog is modal GTK drops a close request for the main window;
-// answering the dialog first lets the window close as asked.
+// While a modal dialog is open GTK drops a close request for the main window. The close
+// wins: the contest file dialog is answered, message boxes give way, and a print dialog is
+// cancelled, the window closing once printing has returned.
 void route_event(GdkEvent* event, gpointer) {
   if (event->type == GDK_DELETE && app_window && event->any.window == gtk_widget_get_window(app_window)) {
     cancel_file_dialog();
+    close_message_boxes();
+    if (cancel_print_dialog_then_close()) return;
   }
   gtk_main_do_event(event);
 }
@@ -74,11 +79,16 @@ bool initialize() {
   g_set_application_name("Tallywell Lite");
   // No arguments: the program reads no command line, not even the toolkit's options.
   toolkit_ready = gtk_init_check(nullptr, nullptr);
-  if (toolkit_ready) {
-    gdk_event_handler_set(route_event, nullptr, nullptr);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) g_unix_signal_add(signal, on_stop_signal, nullptr);
-  }
-  return toolkit_ready;
+  if (!toolkit_ready) return false;
+  gdk_event_handler_set(route_event, nullptr, nullptr);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) g_unix_signal_add(signal, on_stop_signal, nullptr);
+  // The contest file is all the program stores. GTK's dialogs add the files they open and
+  // print to the user's recently used files, a list every program of the user shares; it is
+  // written only when its manager reports a change, so here it reports none. (Switching the
+  // list off instead makes GTK write it back empty, losing other programs' entries.)
+  auto* recent = static_cast<GtkRecentManagerClass*>(g_type_class_ref(GTK_TYPE_RECENT_MANAGER));
+  recent->changed = [](GtkRecentManager*) {};
+  return true;
 }
 
 int system_dpi() {
@@ -141,16 +151,49 @@ void post_quit(int exit_code) {
 }
 }  // namespace
 
+namespace {
+std::vector<GtkWidget*> open_boxes;  // message boxes shown now, in the order shown
+
+void forget_box(GtkWidget* box, gpointer) {
+  open_boxes.erase(std::remove(open_boxes.begin(), open_boxes.end(), box), open_boxes.end());
+}
+}  // namespace
+
+GtkWidget* new_message_box(const std::string& text, const std::string& caption) {
+  GtkWidget* box = gtk_message_dialog_new(app_window ? GTK_WINDOW(app_window) : nullptr, GTK_DIALOG_MODAL,
+                                          GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s", text.c_str());
+  gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+  open_boxes.push_back(box);
+  g_signal_connect(box, "destroy", G_CALLBACK(forget_box), nullptr);
+  return box;
+}
+
+void close_message_boxes() {
+  // Hidden, a box ends its wait and lets go of the input it held.
+  const std::vector<GtkWidget*> boxes = open_boxes;
+  for (GtkWidget* box : boxes) gtk_widget_hide(box);
+}
+
 void gtk_message_box(const std::string& text, const std::string& caption) {
   // Also on the error stream: without a display it is the only place the text can go.
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
   if (!toolkit_ready) return;
-  GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s",
-                                             text.c_str());
-  gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
+  GtkWidget* dialog = new_message_box(text, caption);
   gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
 }
+
+namespace {
+// Dropped once the window is gone: nothing is shown after the close.
+void run_on_ui_thread(void (*task)()) {
+  g_idle_add(
+      [](gpointer data) -> gboolean {
+        if (app_window) reinterpret_cast<void (*)()>(data)();
+        return G_SOURCE_REMOVE;
+      },
+      reinterpret_cast<gpointer>(task));
+}
+}  // namespace
 
 void install_gtk_layer() {
   platform_layer.initialize = initialize;
@@ -167,4 +210,5 @@ void install_gtk_layer() {
   platform_layer.close_web_view = gtk_close_web_view;
   platform_layer.message_box = gtk_message_box;
   platform_layer.choose_existing_file = gtk_choose_existing_file;
+  platform_layer.run_on_ui_thread = run_on_ui_thread;
 }

@@ -4,12 +4,15 @@
 // drive it under Xvfb and close it as a user would.
 //   webview_bridge_check bridge   requests, replies, texts and navigation attempts
 //   webview_bridge_check dialog   asks for the contest file dialog at once
+//   webview_bridge_check wifi     asks for the card links, reporting the length of the answer
+//   webview_bridge_check main     the main page, reporting when its requests are answered and
+//                                 what is selected
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <string>
 
 #include "dispatch/function_table.h"
+#include "pages/page_texts.h"
 #include "shell/lifecycle.h"
 #include "shell/platform/gtk_layer.h"
 #include "shell/text_conversion.h"
@@ -90,6 +93,43 @@ window.chrome.webview.postMessage('0:report:started');
 window.chrome.webview.postMessage('1:open_contest:');
 </script></body></html>)HTML";
 
+// Asks for the card links a moment after start-up, when the card server has had its try.
+const char* WIFI_PAGE = R"HTML(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>wifi check</title></head>
+<body><p>Wi-Fi check</p><script>
+window.chrome.webview.addEventListener('message', (event) => {
+  const text = event.data;
+  if (text.startsWith('1:')) window.chrome.webview.postMessage('0:report:wifi ' + (text.length - 2));
+});
+setTimeout(() => window.chrome.webview.postMessage('1:fetch_wifi_addresses:'), 1000);
+</script></body></html>)HTML";
+
+// Added to the main page: reports "idle N" each time the page's N requests so far are all
+// answered, and "selection TEXT" as the selection changes.
+const char* MAIN_PAGE_OBSERVER = R"HTML(<script>
+(() => {
+  const webview = window.chrome.webview;
+  const report = (line) => webview.postMessage('0:report:' + line);
+  let requests = 0;
+  let replies = 0;
+  const post = webview.postMessage;
+  webview.postMessage = (message) => {
+    if (!String(message).startsWith('0:')) requests += 1;
+    post(message);
+  };
+  webview.addEventListener('message', (event) => {
+    if (String(event.data).startsWith('0:')) return;
+    replies += 1;
+    if (replies === requests) setTimeout(() => { if (replies === requests) report('idle ' + requests); }, 0);
+  });
+  document.addEventListener('selectionchange', () => {
+    const text = String(getSelection());
+    if (text) report('selection ' + text);
+  });
+  report('started');
+})();
+</script>)HTML";
+
 std::mutex output_mutex;
 
 std::string report(const std::string& line) {
@@ -102,11 +142,16 @@ std::string report(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool dialog = argc > 1 && std::strcmp(argv[1], "dialog") == 0;
+  const std::string mode = argc > 1 ? argv[1] : "bridge";
+  std::u16string page = utf8_to_utf16(mode == "dialog" ? DIALOG_PAGE : mode == "wifi" ? WIFI_PAGE : BRIDGE_PAGE);
+  if (mode == "main") {
+    page = main_page;
+    page.insert(page.rfind(u"</body>"), utf8_to_utf16(MAIN_PAGE_OBSERVER));
+  }
   register_function("echo", [](const std::string& args) { return args; });
   register_function("report", report);
   install_gtk_layer();
-  const int code = run_desktop_app(utf8_to_utf16(dialog ? DIALOG_PAGE : BRIDGE_PAGE));
+  const int code = run_desktop_app(page);
   report("exit " + std::to_string(code));
   return code;
 }

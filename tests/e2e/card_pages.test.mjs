@@ -151,6 +151,22 @@ describe('card pages', () => {
     // 0 is a placing the page accepts (no placing given).
     await card.getNames('1012', '1');
     assert.equal((await card.submit('0')).text, 'Submitted.');
+
+    // A second tap while the first submission is on its way sends nothing.
+    await card.getNames('1012', '2');
+    let posts = 0;
+    await card.page.route('**/api/save_card_placing', async (route) => {
+      posts += 1;
+      await new Promise((resolve) => setTimeout(resolve, 300));
+      await route.continue();
+    });
+    await card.page.fill(card.valueInput, '2143');
+    await card.page.click('#submit-placing-btn');
+    await card.page.click('#submit-placing-btn');
+    await card.page.waitForFunction(() => document.getElementById('success-text').textContent !== '');
+    await new Promise((resolve) => setTimeout(resolve, 500));
+    assert.equal(await card.page.innerText('#success-text'), 'Submitted.');
+    assert.equal(posts, 1);
     await card.close();
   });
 

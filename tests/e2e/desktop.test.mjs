@@ -2,15 +2,18 @@
 // from outside as a user closes it.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
+import { execFile, execFileSync, spawn } from 'node:child_process';
 import { once } from 'node:events';
+import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
+import { promisify } from 'node:util';
 import {
-  clickAt, closeWindow, exitWithin, findWindows, pressKeys, resizeWindow, screenshot, sleep, startDisplay,
+  clickAt, closeWindow, closeWindowById, exitWithin, findWindows, pressKeys, resizeWindow, screenshot, sleep, startDisplay,
   startProgram, temporaryHome, typeText, waitForNoWindow, waitForWindow,
 } from './lib/desktop.mjs';
 
+const run = promisify(execFile);
 const APP = process.env.TALLYWELL_APP;
 const CHECK = process.env.WEBVIEW_BRIDGE_CHECK;
 const HARNESS = process.env.BRIDGE_HARNESS;
@@ -42,9 +45,19 @@ async function waitForHealth(ms) {
   }
 }
 
-// Closes the main window and expects a clean exit within a few seconds.
-async function closeAndExpectExit(program) {
-  await closeWindow(TITLE, display.env);
+async function waitFor(check, ms, what) {
+  const deadline = Date.now() + ms;
+  while (!(await check())) {
+    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
+    await sleep(100);
+  }
+}
+
+// Closes the main window (only it when its id is given) and expects a clean exit within a
+// few seconds.
+async function closeAndExpectExit(program, mainId = null) {
+  if (mainId === null) await closeWindow(TITLE, display.env);
+  else await closeWindowById(mainId, display.env);
   const result = await exitWithin(program, 5000);
   if (result === null) program.child.kill('SIGKILL');
   assert.deepEqual(result, { code: 0, signal: null }, `exit after close; stderr: ${program.stderr().slice(-2000)}`);
@@ -115,6 +128,106 @@ describe('tallywell', () => {
       assert.deepEqual(result, { code: 0, signal: null }, `${signal}; stderr: ${program.stderr().slice(-2000)}`);
       assert.ok(await portRefuses(CARD_PORT), signal);
     }
+  });
+});
+
+describe('a second copy', () => {
+  test('says once that phones cannot reach it, and gives no card links', async (t) => {
+    // The port is held as a first copy holds it.
+    const holder = net.createServer();
+    await new Promise((resolve) => holder.listen(CARD_PORT, '0.0.0.0', resolve));
+    t.after(() => new Promise((resolve) => holder.close(resolve)));
+    const program = startProgram(CHECK, ['wifi'], display.env, temporaryHome());
+    t.after(() => program.kill());
+    await waitForWindow(TITLE, display.env, 20000, program);
+    assert.equal(await program.waitForLine((l) => l.startsWith('wifi ')), 'wifi 0');
+    const said = 'could not start its card server: port 56780 is in use, probably by another copy of Tallywell Lite. '
+      + 'Phones and tablets cannot reach this copy';
+    await waitFor(async () => (await findWindows(TITLE, display.env)).length === 2, 10000, 'the message box');
+    const main = (await findWindows(TITLE, display.env)).find((w) => w.width === 1040);
+    assert.equal(program.stderr().split(said).length - 1, 1, program.stderr());
+    // Closing the main window wins over the open box.
+    await closeAndExpectExit(program, main.id);
+  });
+});
+
+describe('dialogs of the real window', () => {
+  let program;
+  let main;
+  let home;
+  const name = 'Spring Fair';
+  // Another program's entry in the user's list of recently used files, which the program
+  // must leave as it is.
+  const recent = () => path.join(home, '.local', 'share', 'recently-used.xbel');
+  const otherProgramsList = '<?xml version="1.0" encoding="UTF-8"?>\n<xbel version="1.0"\n'
+    + '      xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks"\n'
+    + '      xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info"\n>\n'
+    + '  <bookmark href="file:///tmp/notes.txt" added="2025-01-01T00:00:00Z" modified="2025-01-01T00:00:00Z" '
+    + 'visited="2025-01-01T00:00:00Z">\n  </bookmark>\n</xbel>\n';
+
+  before(async () => {
+    home = temporaryHome();
+    fs.mkdirSync(path.dirname(recent()), { recursive: true });
+    fs.writeFileSync(recent(), otherProgramsList);
+    program = startProgram(APP, [], display.env, home);
+    main = await waitForWindow(TITLE, display.env, 20000, program);
+    await waitForHealth(10000);
+    await sleep(1500);  // the page has loaded; its contest name field has the focus
+  });
+  after(() => program?.kill());
+
+  test('a message box of the page is titled Tallywell Lite', async () => {
+    await pressKeys(display.env, 'Return');  // no contest name: "Enter a contest name."
+    await waitFor(async () => (await findWindows(TITLE, display.env)).length === 2, 10000, 'the message box');
+    assert.deepEqual(await findWindows('JavaScript - about:blank', display.env), []);
+    await pressKeys(display.env, 'Return');
+    await waitFor(async () => (await findWindows(TITLE, display.env)).length === 1, 10000, 'the box to close');
+  });
+
+  test('print to file proposes the section\'s name in the contest\'s folder', async () => {
+    await typeText(display.env, name);
+    await pressKeys(display.env, 'Return');
+    const folder = path.join(home, 'Desktop', name);
+    await waitFor(() => fs.existsSync(path.join(folder, 'contest.db')), 10000, 'the contest');
+    await pressKeys(display.env, 'ctrl+p');
+    await waitForWindow('Print', display.env, 10000);
+    await sleep(500);
+    // Down picks the one printer, Print to File; Enter prints to the file it proposes.
+    await pressKeys(display.env, 'Down', 'Return');
+    await waitFor(() => fs.existsSync(path.join(folder, 'Contest.pdf')), 20000, 'Contest.pdf in the contest folder');
+    await waitForNoWindow('Print', display.env, 10000);
+    assert.equal(fs.readFileSync(recent(), 'utf8'), otherProgramsList, 'the recently used files are left alone');
+  });
+
+  test('closing the window while the print dialog is open exits with 0', async () => {
+    await pressKeys(display.env, 'ctrl+p');
+    await waitForWindow('Print', display.env, 10000);
+    await closeAndExpectExit(program, main.id);
+    program = null;
+  });
+});
+
+describe('when the page\'s process ends', () => {
+  test('says so, and the program closes in its usual order, the contest kept', async (t) => {
+    const home = temporaryHome();
+    const program = startProgram(APP, [], display.env, home);
+    t.after(() => program.kill());
+    await waitForWindow(TITLE, display.env, 20000, program);
+    await waitForHealth(10000);
+    await sleep(1500);
+    await typeText(display.env, 'Kept');
+    await pressKeys(display.env, 'Return');
+    const db = path.join(home, 'Desktop', 'Kept', 'contest.db');
+    await waitFor(() => fs.existsSync(db), 10000, 'the contest');
+    const { stdout } = await run('ps', ['--ppid', String(program.child.pid), '-o', 'pid=,comm=']);
+    const webProcess = stdout.split('\n').map((l) => l.trim().split(/\s+/)).find(([, comm]) => comm?.startsWith('WebKitWebProces'));
+    assert.ok(webProcess, stdout);
+    process.kill(Number(webProcess[0]), 'SIGKILL');
+    await waitFor(async () => (await findWindows(TITLE, display.env)).length === 2, 10000, 'the message box');
+    assert.match(program.stderr(), /stopped working\. Everything entered so far is saved in the contest file\./);
+    await pressKeys(display.env, 'Return');
+    assert.deepEqual(await exitWithin(program, 10000), { code: 0, signal: null }, program.stderr().slice(-2000));
+    assert.equal(execFileSync('sqlite3', [db, 'SELECT name FROM contest;'], { encoding: 'utf8' }).trim(), 'Kept');
   });
 });
 
@@ -207,7 +320,7 @@ describe('contest file dialog', () => {
     await closeAndExpectExit(program);
   });
 
-  test('refuses a file that does not exist and opens the chosen contest', async (t) => {
+  test('refuses a file that does not exist and opens the chosen contest, leaving no recent files', async (t) => {
     const home = temporaryHome();
     await createContest(home, 'Spring Show');
     const program = startProgram(CHECK, ['dialog'], display.env, home);
@@ -224,6 +337,7 @@ describe('contest file dialog', () => {
     await pressKeys(display.env, 'Return');
     assert.equal(await program.waitForLine((l) => l.startsWith('open ')), 'open Spring Show');
     await closeAndExpectExit(program);
+    assert.ok(!fs.existsSync(path.join(home, '.local', 'share', 'recently-used.xbel')), 'the contest file is all it stores');
   });
 
   test('closing the main window while the dialog is open still exits with 0 at once', async (t) => {

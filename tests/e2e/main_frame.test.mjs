@@ -185,6 +185,38 @@ describe('frame', () => {
     assert.equal(await topRow(), 1011 + 2499, 'descending: the highest number on top');
   });
 
+  test('find reaches every row of a long table, and select-all with copy takes them all', async () => {
+    const { page, context } = ctx;
+    await nav(page, 'placings');
+    await page.$eval('#placings-table', (t) => { t.closest('.table-container').scrollTop = 0; });
+    // Contestant 3410 stands in row 2,400, far below the rows displayed.
+    const find = (text, backwards = false, again = false) => page.evaluate(([t, b, a]) => {
+      const found = findInPage(t, b, a);
+      const row = getSelection().anchorNode?.parentNode.closest('tr');
+      const box = row?.closest('.table-container').getBoundingClientRect();
+      const rowBox = row?.getBoundingClientRect();
+      return {
+        found,
+        selected: String(getSelection()),
+        shown: Boolean(row && getComputedStyle(row).display !== 'none' && rowBox.top >= box.top && rowBox.bottom <= box.bottom),
+      };
+    }, [text, backwards, again]);
+    assert.deepEqual(await find('3410'), { found: true, selected: '3410', shown: true });
+    assert.deepEqual(await find('3410', false, true), { found: true, selected: '3410', shown: true }, 'one match wraps onto itself');
+    assert.deepEqual(await find('1012', true), { found: true, selected: '1012', shown: true }, 'backwards from the bottom');
+    assert.equal((await find('no such text')).found, false);
+
+    await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: 'http://127.0.0.1' });
+    await page.click('#placings h1');
+    await page.keyboard.press('Control+A');
+    await page.keyboard.press('Control+C');
+    const lines = (await page.evaluate(() => navigator.clipboard.readText())).split('\n');
+    assert.ok(lines.includes(['Class No.', 'Cont. No.', 'Placing', 'Reasons'].join('\t')));
+    const rowLines = lines.filter((l) => /^1\t\d+\t1234\t$/.test(l));
+    assert.deepEqual(rowLines.sort(), Array.from({ length: 2500 }, (_, i) => `1\t${1011 + i}\t1234\t`));
+    assert.ok(lines.includes('Placings') && lines.includes('Show/Hide Help'), 'the text around the table stays');
+  });
+
   test('print media hides the controls and shows long tables whole', async () => {
     const { page } = ctx;
     await nav(page, 'rankings');

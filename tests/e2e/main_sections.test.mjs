@@ -212,7 +212,7 @@ describe('a whole contest entered through the page', () => {
 describe('input checks and record handling', () => {
   const main = mainPageOnHarness(() => browser);
 
-  test('with no contest open saves, deletes and refreshes send nothing', async () => {
+  test('with no contest open saves and deletes say so, and nothing is sent', async () => {
     const { page } = main.ctx;
     await nav(page, 'divisions');
     await page.fill('#division-name-inp', 'Junior');
@@ -224,8 +224,11 @@ describe('input checks and record handling', () => {
       await nav(page, 'rankings');
       await nav(page, 'placings');
       await page.click('#refresh-placings-table-btn');
+      await typePlacing(page, { classNo: '1', contestant: '1011', placing: '1234' });
     });
-    assert.deepEqual(r, { alerts: [], sent: [] });
+    const noContest = 'No contest is open. Open or create a contest first, in the Contest section.';
+    assert.deepEqual(r, { alerts: [noContest, noContest, noContest], sent: [] });
+    assert.equal(await page.inputValue('#placing-contestant-inp'), '1011', 'the entry stays in the form');
     await nav(page, 'divisions');
     await page.click('#clear-division-btn');
     assert.equal(await page.inputValue('#division-number-inp'), 'none');
@@ -235,6 +238,13 @@ describe('input checks and record handling', () => {
     assert.deepEqual(await outcome(main.ctx, () => page.click('#create-contest-btn')),
       { alerts: ['Enter a contest name.'], sent: [] });
     await createContest(page, 'Checks');
+    await page.fill('#contest-name-inp', 'Another');
+    const open = 'A contest is already open. To switch contests, close Tallywell Lite and start it again.';
+    assert.deepEqual(await outcome(main.ctx, async () => {
+      await page.click('#create-contest-btn');
+      await page.click('#open-contest-btn');
+    }), { alerts: [open, open], sent: [] });
+    assert.equal(await page.textContent('#contest-name'), 'Checks');
   });
 
   test('divisions and teams', async () => {
@@ -528,6 +538,11 @@ describe('table sorter', () => {
     assert.deepEqual((await pressOrder(['Zed', '10', '9', 'amy'])).orders, [['10', '9', 'amy', 'Zed']]);
     assert.deepEqual((await pressOrder(['2024-05-01', '2023-12-31', '2024-01-15'])).orders,
       [['2023-12-31', '2024-01-15', '2024-05-01']]);
+    assert.deepEqual((await pressOrder(['1/2/2024 10:30', '12/31/2023', '1/15/2024'])).orders,
+      [['12/31/2023', '1/2/2024 10:30', '1/15/2024']]);
+    // Names that the engine's date parser would also take for dates are text.
+    assert.deepEqual((await pressOrder(['Junior 1', 'Class 10', 'Class 2', 'Class 1'])).orders,
+      [['Class 1', 'Class 10', 'Class 2', 'Junior 1']]);
   });
 
   test('further presses reverse the rows exactly; equal values keep their order first', async () => {

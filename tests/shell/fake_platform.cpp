@@ -122,12 +122,15 @@ std::string choose_existing_file(MainWindow* owner, const FileDialogRequest& req
   fake_record(owner == FAKE_WINDOW ? "choose_existing_file" : "choose_existing_file ?");
   return fake.dialog ? fake.dialog(request) : std::string();
 }
+
+void run_on_ui_thread(void (*task)()) { fake_on_ui_thread(task); }
 }  // namespace
 
 void install_fake_layer() {
   platform_layer = PlatformLayer{initialize, system_dpi, create_main_window, show_main_window, run_message_loop,
                                  post_quit, post_reply, create_web_view, load_html, post_to_page,
-                                 clear_browsing_data, close_web_view, message_box, choose_existing_file};
+                                 clear_browsing_data, close_web_view, message_box, choose_existing_file,
+                                 run_on_ui_thread};
   std::lock_guard<std::mutex> lock(fake_mutex);
   fake = FakeSettings{};
   tasks.clear();

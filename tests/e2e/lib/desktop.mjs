@@ -132,8 +132,24 @@ export async function closeWindow(title, env) {
   await run(PYTHON, [X11_WINDOW, 'close', title], { env });
 }
 
+// The same request to one window, by its id: the main window while a box of the same title is open.
+export async function closeWindowById(id, env) {
+  await run(PYTHON, [X11_WINDOW, 'close-id', String(id)], { env });
+}
+
 export async function pressKeys(env, ...keys) {
   await run('xdotool', ['key', '--delay', '50', ...keys], { env });
+}
+
+// A click at a point given in the window's own coordinates.
+export async function clickInWindow(env, id, x, y) {
+  await run('xdotool', ['mousemove', '--window', String(id), String(Math.round(x)), String(Math.round(y)), 'click', '1'], { env });
+}
+
+// The text on the clipboard, as a program pasting it would get it.
+export async function clipboardText(env) {
+  const { stdout } = await run(PYTHON, [X11_WINDOW, 'clipboard'], { env, maxBuffer: 64 << 20 });
+  return stdout;
 }
 
 export async function clickAt(env, x, y, button) {
