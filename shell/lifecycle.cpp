@@ -1,5 +1,33 @@
 #include "shell/lifecycle.h"
 
+// Threads, and what each may touch:
+// - UI thread (the one that calls run_desktop_app and runs the toolkit's loop): the window and
+//   the web view (main_window, webview), the page's messages in and the replies out, message
+//   boxes, and the contest file dialog, which it shows on the worker's behalf. The window's
+//   close and the stop signals (SIGTERM, SIGINT, SIGHUP) arrive here; shut-down runs here once
+//   the loop has ended.
+// - Worker thread (worker_thread, command_worker_func): the only thread that uses contest_db.
+//   It runs the commands of command_queue one at a time.
+// - Card server thread (server_thread, http_server_func): the listen loop. The server's pool
+//   threads run the card routes and touch only pending_requests (under pending_mutex), the
+//   command queue (through push_card_command) and the response they write; never contest_db,
+//   the window or the view.
+// Hand-offs between them; each has a lock of its own, and no two of those are held together:
+// - page -> worker: on_web_message_received queues a CommandItem under command_queue_mutex and
+//   wakes the worker through command_queue_cv.
+// - worker -> UI: post_command_result hands each id:result text to the layer's post_reply,
+//   which queues it for the loop; on_command_result then owns it. A reply for a window that is
+//   gone stays the worker's, which frees it.
+// - card route -> worker -> card route: the route files a PendingRequest, queues its command
+//   and waits on its promise for up to CARD_REQUEST_TIMEOUT; the worker answers it through
+//   complete_pending_request under pending_mutex, or finds it gone and drops the result.
+// - worker -> UI -> worker: the open-contest dialog is shown by the loop and its answer comes
+//   back through a future; a close of the window answers a dialog still open.
+// - card server thread -> UI: a server that cannot listen says so through run_on_ui_thread.
+// - UI -> the others at shut-down: request_stop sets stop_requested under the queue mutex,
+//   stop_card_server ends the listen loop, whose thread is waited for at most
+//   CARD_SERVER_STOP_WAIT; then the worker is joined, and only then is contest_db closed.
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
