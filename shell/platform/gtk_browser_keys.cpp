@@ -1,12 +1,9 @@
 // What a browser gives every page and the main page relies on: print (Ctrl+P and the
 // context menu), find (Ctrl+F) and zoom (Ctrl+plus, Ctrl+minus, Ctrl+0).
-#include <algorithm>
 #include <array>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "shell/desktop_folder.h"
 #include "shell/js_string_literal.h"
 #include "shell/platform/gtk_internal.h"
 
@@ -116,7 +113,7 @@ gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer) {
   switch (gdk_keyval_to_lower(event->keyval)) {
     case GDK_KEY_p:
       if (!ctrl) return FALSE;
-      print_page();
+      print_page(keys_view);
       return TRUE;
     case GDK_KEY_f:
       if (!ctrl) return FALSE;
@@ -143,108 +140,7 @@ gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer) {
   }
 }
 
-void on_print_finished(WebKitPrintOperation* operation, gpointer) { g_object_unref(operation); }
-
-bool printing = false;            // the print dialog is open
-bool close_after_printing = false;  // the main window was closed meanwhile
-
-// The folder of the open contest: the file SQLite holds open together with its write-ahead
-// log. Empty when no contest is open.
-std::string open_contest_folder() {
-  std::vector<std::string> open_files;
-  if (GDir* fds = g_dir_open("/proc/self/fd", 0, nullptr)) {
-    while (const gchar* fd = g_dir_read_name(fds)) {
-      gchar* link = g_strconcat("/proc/self/fd/", fd, nullptr);
-      if (gchar* target = g_file_read_link(link, nullptr)) {
-        open_files.emplace_back(target);
-        g_free(target);
-      }
-      g_free(link);
-    }
-    g_dir_close(fds);
-  }
-  for (const std::string& file : open_files) {
-    if (std::find(open_files.begin(), open_files.end(), file + "-wal") == open_files.end()) continue;
-    gchar* folder = g_path_get_dirname(file.c_str());
-    std::string result = folder;
-    g_free(folder);
-    return result;
-  }
-  return std::string();
-}
-
-// Print to file proposes the section's name, in the contest's folder (the Desktop while no
-// contest is open), not output.pdf in the working folder.
-void run_print_dialog(const std::string& section) {
-  if (!keys_view || printing) return;
-  std::string folder = open_contest_folder();
-  if (folder.empty()) folder = desktop_folder_path();
-  std::string name = section.empty() ? "Tallywell" : section;
-  std::replace(name.begin(), name.end(), '/', '-');
-  WebKitPrintOperation* operation = webkit_print_operation_new(keys_view);
-  GtkPrintSettings* settings = gtk_print_settings_new();
-  gchar* path = g_build_filename(folder.c_str(), (name + ".pdf").c_str(), nullptr);
-  if (gchar* uri = g_filename_to_uri(path, nullptr, nullptr)) {
-    gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
-    g_free(uri);
-  }
-  g_free(path);
-  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_DIR, folder.c_str());
-  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_BASENAME, name.c_str());
-  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
-  webkit_print_operation_set_print_settings(operation, settings);
-  g_object_unref(settings);
-  // Kept alive until printing ends: the dialog returns before the pages are done.
-  g_signal_connect(operation, "finished", G_CALLBACK(on_print_finished), nullptr);
-  GtkWidget* window = keys_window;
-  printing = true;
-  const WebKitPrintOperationResponse response = webkit_print_operation_run_dialog(operation, GTK_WINDOW(window));
-  printing = false;
-  if (response != WEBKIT_PRINT_OPERATION_RESPONSE_PRINT) {
-    g_signal_handlers_disconnect_by_func(operation, reinterpret_cast<gpointer>(on_print_finished), nullptr);
-    g_object_unref(operation);
-  }
-  if (close_after_printing) {
-    close_after_printing = false;
-    if (app_window) gtk_window_close(GTK_WINDOW(app_window));
-  }
-}
-
-void on_section_read(GObject* view, GAsyncResult* result, gpointer) {
-  std::string section;
-  if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr)) {
-    if (jsc_value_is_string(value)) {
-      gchar* text = jsc_value_to_string(value);
-      section = text;
-      g_free(text);
-    }
-    g_object_unref(value);
-  }
-  if (WEBKIT_WEB_VIEW(view) == keys_view) run_print_dialog(section);
-}
 }  // namespace
-
-void print_page() {
-  if (!keys_view || printing) return;
-  // The heading of the section shown names the file; a page without sections gives none.
-  const char* script = "(() => { const h = document.querySelector('main > section.active h1'); "
-                       "return h ? h.textContent.trim() : ''; })()";
-  webkit_web_view_evaluate_javascript(keys_view, script, -1, nullptr, nullptr, nullptr, on_section_read, nullptr);
-}
-
-bool cancel_print_dialog_then_close() {
-  if (!printing) return false;
-  GList* windows = gtk_window_list_toplevels();
-  for (GList* it = windows; it; it = it->next) {
-    GtkWidget* window = GTK_WIDGET(it->data);
-    if (g_strcmp0(G_OBJECT_TYPE_NAME(window), "GtkPrintUnixDialog") == 0 && gtk_widget_get_visible(window)) {
-      gtk_dialog_response(GTK_DIALOG(window), GTK_RESPONSE_CANCEL);
-    }
-  }
-  g_list_free(windows);
-  close_after_printing = true;
-  return true;
-}
 
 void attach_browser_keys(GtkWidget* window, GtkWidget* column, WebKitWebView* view) {
   keys_window = window;

@@ -32,7 +32,9 @@ void gtk_close_web_view(WebView* view);
 // gtk_browser_keys.cpp: what a browser gives a page by default (print, find, zoom).
 void attach_browser_keys(GtkWidget* window, GtkWidget* column, WebKitWebView* view);
 void detach_browser_keys();
-void print_page();
+
+// gtk_print.cpp
+void print_page(WebKitWebView* view);
 // The main window was asked to close while the print dialog is open: cancels the dialog and
 // closes the window once it is gone. False when no print dialog is open.
 bool cancel_print_dialog_then_close();

@@ -83,7 +83,7 @@ bool leads_away(WebKitContextMenuAction action) {
   }
 }
 
-void on_print_activated(GSimpleAction*, GVariant*, gpointer) { print_page(); }
+void on_print_activated(GSimpleAction*, GVariant*, gpointer view) { print_page(WEBKIT_WEB_VIEW(view)); }
 
 const char* const APP_TITLE = "Tallywell Lite";
 
@@ -132,7 +132,7 @@ void on_web_process_terminated(WebKitWebView*, WebKitWebProcessTerminationReason
 }
 
 // The menu keeps its editing entries, loses every way off the page, and ends with Print.
-gboolean on_context_menu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer) {
+gboolean on_context_menu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer) {
   GList* items = g_list_copy(webkit_context_menu_get_items(menu));
   for (GList* it = items; it; it = it->next) {
     auto* item = static_cast<WebKitContextMenuItem*>(it->data);
@@ -152,7 +152,7 @@ gboolean on_context_menu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, Web
   }
   if (webkit_context_menu_get_n_items(menu) > 0) webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
   GSimpleAction* print = g_simple_action_new("print", nullptr);
-  g_signal_connect(print, "activate", G_CALLBACK(on_print_activated), nullptr);
+  g_signal_connect(print, "activate", G_CALLBACK(on_print_activated), view);
   webkit_context_menu_append(menu, webkit_context_menu_item_new_from_gaction(G_ACTION(print), "_Print…", nullptr));
   g_object_unref(print);
   return FALSE;
