@@ -8,7 +8,6 @@
 #include "shell/platform/gtk_internal.h"
 
 namespace {
-GtkWidget* keys_window = nullptr;
 WebKitWebView* keys_view = nullptr;
 GtkWidget* find_bar = nullptr;
 GtkWidget* find_entry = nullptr;
@@ -142,8 +141,7 @@ gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer) {
 
 }  // namespace
 
-void attach_browser_keys(GtkWidget* window, GtkWidget* column, WebKitWebView* view) {
-  keys_window = window;
+void attach_browser_keys(GtkWidget* column, WebKitWebView* view) {
   keys_view = view;
   find_bar = gtk_search_bar_new();
   find_entry = gtk_search_entry_new();
@@ -158,14 +156,13 @@ void attach_browser_keys(GtkWidget* window, GtkWidget* column, WebKitWebView* vi
   g_signal_connect(find_bar, "notify::search-mode-enabled", G_CALLBACK(on_find_bar_toggled), nullptr);
   gtk_box_pack_start(GTK_BOX(column), find_bar, FALSE, FALSE, 0);
   gtk_widget_show_all(find_bar);
-  key_handler = g_signal_connect(window, "key-press-event", G_CALLBACK(on_key_press), nullptr);
+  key_handler = g_signal_connect(app_window, "key-press-event", G_CALLBACK(on_key_press), nullptr);
 }
 
 void detach_browser_keys() {
-  if (key_handler && keys_window) g_signal_handler_disconnect(keys_window, key_handler);
+  if (key_handler && app_window) g_signal_handler_disconnect(app_window, key_handler);
   key_handler = 0;
   keys_view = nullptr;
-  keys_window = nullptr;
   find_bar = nullptr;
   find_entry = nullptr;
 }

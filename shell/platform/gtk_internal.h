@@ -9,7 +9,9 @@
 #include "shell/platform_layer.h"
 
 // gtk_window.cpp
-extern GtkWidget* app_window;  // the main window until it is destroyed
+// The main window until it is destroyed: the layer's one pointer to it (the shell holds the
+// same window as its opaque main_window).
+extern GtkWidget* app_window;
 extern GtkWidget* app_column;  // the window's one child: find bar above, web view below
 void gtk_message_box(const std::string& text, const std::string& caption);  // waits for OK
 // A modal box with an OK button, owned by the main window; the caller shows it.
@@ -17,7 +19,7 @@ GtkWidget* new_message_box(const std::string& text, const std::string& caption);
 void close_message_boxes();  // hides every box shown, ending any wait for one
 
 // gtk_reply_handoff.cpp
-void open_reply_handoff(GtkWidget* window, void (*on_reply)(std::string* reply));
+void open_reply_handoff(void (*on_reply)(std::string* reply));
 void close_reply_handoff();  // later posts fail; replies not yet delivered are freed
 bool gtk_post_reply(MainWindow* window, std::string* reply);  // any thread
 
@@ -30,7 +32,7 @@ void gtk_clear_browsing_data(WebView* view);
 void gtk_close_web_view(WebView* view);
 
 // gtk_browser_keys.cpp: what a browser gives a page by default (print, find, zoom).
-void attach_browser_keys(GtkWidget* window, GtkWidget* column, WebKitWebView* view);
+void attach_browser_keys(GtkWidget* column, WebKitWebView* view);
 void detach_browser_keys();
 
 // gtk_print.cpp

@@ -8,7 +8,7 @@
 namespace {
 std::mutex handoff_mutex;
 std::deque<std::string*> waiting_replies;
-GtkWidget* open_window = nullptr;  // null once the window is gone
+bool window_open = false;  // the main window takes replies; false once it is gone
 bool drain_scheduled = false;
 void (*reply_sink)(std::string*) = nullptr;
 
@@ -17,7 +17,7 @@ gboolean drain_replies(gpointer) {
     std::string* reply;
     {
       std::lock_guard<std::mutex> lock(handoff_mutex);
-      if (waiting_replies.empty() || !open_window) {
+      if (waiting_replies.empty() || !window_open) {
         drain_scheduled = false;
         return G_SOURCE_REMOVE;
       }
@@ -32,9 +32,9 @@ gboolean drain_replies(gpointer) {
 }
 }  // namespace
 
-void open_reply_handoff(GtkWidget* window, void (*on_reply)(std::string*)) {
+void open_reply_handoff(void (*on_reply)(std::string*)) {
   std::lock_guard<std::mutex> lock(handoff_mutex);
-  open_window = window;
+  window_open = true;
   reply_sink = on_reply;
 }
 
@@ -42,7 +42,7 @@ void close_reply_handoff() {
   std::deque<std::string*> dropped;
   {
     std::lock_guard<std::mutex> lock(handoff_mutex);
-    open_window = nullptr;
+    window_open = false;
     dropped.swap(waiting_replies);
   }
   for (std::string* reply : dropped) delete reply;
@@ -50,7 +50,9 @@ void close_reply_handoff() {
 
 bool gtk_post_reply(MainWindow* window, std::string* reply) {
   std::lock_guard<std::mutex> lock(handoff_mutex);
-  if (!open_window || reinterpret_cast<GtkWidget*>(window) != open_window || !reply_sink) return false;
+  // The one main window is app_window, which only the UI thread may read; this flag is its
+  // state as other threads may see it.
+  if (!window || !window_open || !reply_sink) return false;
   waiting_replies.push_back(reply);
   if (!drain_scheduled) {
     drain_scheduled = true;

@@ -188,7 +188,7 @@ WebView* gtk_create_web_view(MainWindow* window, void (*on_message)(const std::u
   g_signal_connect(view, "script-dialog", G_CALLBACK(on_script_dialog), nullptr);
   g_signal_connect(view, "web-process-terminated", G_CALLBACK(on_web_process_terminated), nullptr);
   gtk_box_pack_end(GTK_BOX(app_column), view, TRUE, TRUE, 0);
-  attach_browser_keys(app_window, app_column, WEBKIT_WEB_VIEW(view));
+  attach_browser_keys(app_column, WEBKIT_WEB_VIEW(view));
   gtk_widget_show(view);
   gtk_widget_grab_focus(view);
   return reinterpret_cast<WebView*>(view);

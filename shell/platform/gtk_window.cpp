@@ -125,7 +125,7 @@ MainWindow* create_main_window(const std::string& title, int width, int height, 
   window_events = events;
   g_signal_connect(window, "destroy", G_CALLBACK(on_window_destroy), nullptr);
   app_window = window;
-  open_reply_handoff(window, events.on_reply);
+  open_reply_handoff(events.on_reply);
   return reinterpret_cast<MainWindow*>(window);
 }
 
