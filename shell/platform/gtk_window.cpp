@@ -31,32 +31,27 @@ int monitor_scale() {
 
 // While a modal dialog is open GTK drops a close request for the main window. The close
 // wins: the contest file dialog is answered, message boxes give way, and a print dialog is
-// cancelled, the window closing once printing has returned.
+// cancelled. True when the window closes by itself once printing has returned.
+bool make_way_for_close() {
+  cancel_file_dialog();
+  close_message_boxes();
+  return cancel_print_dialog_then_close();
+}
+
 void route_event(GdkEvent* event, gpointer) {
-  if (event->type == GDK_DELETE && app_window && event->any.window == gtk_widget_get_window(app_window)) {
-    cancel_file_dialog();
-    close_message_boxes();
-    if (cancel_print_dialog_then_close()) return;
-  }
+  if (event->type == GDK_DELETE && app_window && event->any.window == gtk_widget_get_window(app_window) &&
+      make_way_for_close())
+    return;
   gtk_main_do_event(event);
 }
 
 void post_quit(int exit_code);
 
-// GTK drops a close of the main window while a modal dialog (the file dialog, print, a
-// message box) is open, so every other window is closed first, and the close is asked
-// again until the main window is gone.
+// Closes the main window as the user's close does, and asks again until it is gone: a dialog
+// may still hold the window for a moment after it was told to give way.
 gboolean close_all_windows(gpointer) {
   if (!app_window) return G_SOURCE_REMOVE;
-  cancel_file_dialog();
-  GList* windows = gtk_window_list_toplevels();
-  for (GList* it = windows; it; it = it->next) {
-    GtkWindow* window = GTK_WINDOW(it->data);
-    if (GTK_WIDGET(window) != app_window && gtk_window_get_window_type(window) == GTK_WINDOW_TOPLEVEL)
-      gtk_window_close(window);
-  }
-  g_list_free(windows);
-  gtk_window_close(GTK_WINDOW(app_window));
+  if (!make_way_for_close()) gtk_window_close(GTK_WINDOW(app_window));
   return G_SOURCE_CONTINUE;
 }
 
