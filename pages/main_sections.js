@@ -33,10 +33,7 @@ for (const button of document.querySelectorAll('.help-toggle')) {
 }
 
 // ---- Checks --------------------------------------------------------------
-
-function isPlacing(text) {
-  return text.split('').sort().join('') === '1234';
-}
+// The main page's own; those it shares with the card pages are in input_checks.js.
 
 function isCuts(text) {
   return /^[0-9]{3}$/.test(text) && text >= '111' && text <= '999';
@@ -55,10 +52,6 @@ function warnCuts(text) {
   } else if (sum === 14 && middle > 8) {
     alert('The sum of these cuts is 14 and the middle cut is greater than 8.');
   }
-}
-
-function isReasonsScore(text) {
-  return /^(0|[1-9]|[1-4][0-9]|50)$/.test(text);
 }
 
 // ---- Contest -------------------------------------------------------------

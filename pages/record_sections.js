@@ -256,7 +256,7 @@ const refreshPlacings = recordSection({
     if (firstFailure([
       [classNo === '', 'Enter a class number.'],
       [contestantNo === '', 'Enter a contestant number.'],
-      [placing !== '' && !isPlacing(placing) && placing !== '0', 'This is not a valid placing.'],
+      [placing !== '' && !isPlacingOrZero(placing), 'This is not a valid placing.'],
       [reasons !== '' && !isReasonsScore(reasons), 'This is not a valid reasons score.'],
       [number !== 'none' && placing === '', 'Enter a placing.'],
       [placing === '' && reasons === '', 'Enter a placing and/or reasons score.']
