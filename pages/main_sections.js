@@ -115,8 +115,12 @@ async function loadDivisions() {
   emptySelect(select);
   const result = await hostBridge.fetch_divisions();
   if (result !== '') addOption(select, '', '');
-  fillTable($('divisions-table'), result, 4, [1, 2, 3], 3,
-    (f, b) => addOption(select, f[b + 1], f[b + 1], f[b + 3]));
+  fillTable($('divisions-table'), result, {
+    columns: ['id', 'name', 'teamSize', 'number'],
+    cells: ['name', 'teamSize', 'number'],
+    number: 'number',
+    onRow: (field) => addOption(select, field('name'), field('name'), field('number')),
+  });
 }
 
 async function loadTeams() {
@@ -127,20 +131,27 @@ async function loadTeams() {
   if (result !== '') addOption(select, '', '');
   // The option's value is the team number: "division team" texts can coincide
   // (division "A B" with team "C", division "A" with team "B C").
-  fillTable($('teams-table'), result, 6, [1, 2, 3, 4, 5], 5,
-    (f, b) => addOption(select, f[b + 1] + ' ' + f[b + 3], f[b + 5], f[b + 5]));
+  fillTable($('teams-table'), result, {
+    columns: ['id', 'division', 'type', 'name', 'coach', 'number'],
+    cells: ['division', 'type', 'name', 'coach', 'number'],
+    number: 'number',
+    onRow: (field) => addOption(select, field('division') + ' ' + field('name'), field('number'), field('number')),
+  });
 }
 
 async function loadContestants() {
   if (noContest()) return;
   const result = await hostBridge.fetch_contestants();
-  fillTable($('contestants-table'), result, 4, [0, 1, 2, 3], 3);
+  fillTable($('contestants-table'), result, {
+    columns: ['division', 'team', 'name', 'number'],
+    number: 'number',
+  });
 }
 
 async function loadContestantCounts() {
   if (noContest()) return;
   const result = await hostBridge.fetch_contestant_counts();
-  fillTable($('contestant-counts-table'), result, 3, [0, 1, 2], null);
+  fillTable($('contestant-counts-table'), result, { columns: ['division', 'team', 'count'] });
 }
 
 async function loadClassTypes() {
@@ -149,33 +160,64 @@ async function loadClassTypes() {
   emptySelect(select);
   const result = await hostBridge.fetch_class_types();
   if (result !== '') addOption(select, '', '');
-  fillTable($('class-types-table'), result, 2, [1], 0,
-    (f, b) => addOption(select, f[b + 1], f[b + 1], f[b]));
+  fillTable($('class-types-table'), result, {
+    columns: ['id', 'name'],
+    cells: ['name'],
+    number: 'id',
+    onRow: (field) => addOption(select, field('name'), field('name'), field('id')),
+  });
 }
 
 async function loadClasses() {
   if (noContest()) return;
   const result = await hostBridge.fetch_classes();
-  fillTable($('classes-table'), result, 5, [0, 1, 2, 3, 4], 0);
+  fillTable($('classes-table'), result, {
+    columns: ['id', 'type', 'name', 'placing', 'cuts'],
+    number: 'id',
+  });
 }
 
 async function loadPlacings() {
   if (noContest()) return;
   const result = await hostBridge.fetch_placings();
-  fillTable($('placings-table'), result, 5, [1, 2, 3, 4], 0);
+  fillTable($('placings-table'), result, {
+    columns: ['id', 'classNo', 'contestantNo', 'placing', 'reasons'],
+    cells: ['classNo', 'contestantNo', 'placing', 'reasons'],
+    number: 'id',
+  });
 }
 
 async function loadPlacingCounts() {
   if (noContest()) return;
   const result = await hostBridge.fetch_placing_counts();
-  fillTable($('placing-counts-table'), result, 3, [0, 1, 2], null);
+  fillTable($('placing-counts-table'), result, {
+    columns: ['contestantNo', 'placingCount', 'reasonsCount'],
+  });
 }
 
 async function loadIndivScores() {
   if (noContest()) return;
   const result = await hostBridge.fetch_indiv_scores();
-  fillTable($('indiv-scores-table'), result, 8, [0, 1, 2, 3, 4, 5, 6, 7], null);
+  fillTable($('indiv-scores-table'), result, {
+    columns: ['contestant', 'contestantNo', 'className', 'classNo', 'placing', 'placingScore',
+      'reasonsScore', 'totalScore'],
+  });
 }
+
+// The fields of a ranking row in order, and the fields a ranking table shows with their
+// headers, by kind of ranking.
+const RANKING_LAYOUTS = {
+  Individual: {
+    tableClass: 'rank-indiv-table',
+    columns: ['division', 'category', 'rank', 'score', 'contestant', 'team'],
+    cells: [['rank', 'Rank'], ['score', 'Score'], ['contestant', 'Contestant'], ['team', 'Team']],
+  },
+  Team: {
+    tableClass: 'rank-team-table',
+    columns: ['division', 'category', 'rank', 'score', 'team', 'coach'],
+    cells: [['rank', 'Rank'], ['score', 'Score'], ['team', 'Team'], ['coach', 'Coach']],
+  },
+};
 
 // Builds one table per division and category from a ranking result into block.
 function buildRankings(block, result, kind) {
@@ -183,12 +225,16 @@ function buildRankings(block, result, kind) {
     block.replaceChildren();
     return;
   }
-  const tableClass = kind === 'Team' ? 'rank-team-table' : 'rank-indiv-table';
-  const headers = kind === 'Team'
-    ? ['Rank', 'Score', 'Team', 'Coach']
-    : ['Rank', 'Score', 'Contestant', 'Team'];
+  const { tableClass, columns, cells } = RANKING_LAYOUTS[kind];
+  const at = fieldPositions(columns);
+  const divisionField = at('division');
+  const categoryField = at('category');
+  const rankField = at('rank');
+  const cellFields = cells.map(([name]) => at(name));
+  const headers = cells.map(([, header]) => header);
+  const k = columns.length;
   const fields = result.split(FIELD_SEPARATOR);
-  const rowCount = Math.floor(fields.length / 6);
+  const rowCount = Math.floor(fields.length / k);
   const built = document.createDocumentFragment();
   const tables = [];
   let division = '';
@@ -197,7 +243,7 @@ function buildRankings(block, result, kind) {
   let rowFragment = null;
 
   const template = document.createElement('tr');
-  for (let c = 0; c < 4; c++) {
+  for (let c = 0; c < cellFields.length; c++) {
     template.appendChild(document.createElement('td')).appendChild(document.createTextNode(''));
   }
 
@@ -206,11 +252,11 @@ function buildRankings(block, result, kind) {
   };
 
   for (let r = 0; r < rowCount; r++) {
-    const b = r * 6;
-    if (body === null || fields[b] !== division || fields[b + 1] !== category) {
+    const b = r * k;
+    if (body === null || fields[b + divisionField] !== division || fields[b + categoryField] !== category) {
       closeTable();
-      division = fields[b];
-      category = fields[b + 1];
+      division = fields[b + divisionField];
+      category = fields[b + categoryField];
       const table = document.createElement('table');
       table.className = tableClass;
       table.setAttribute('data-sortable', '');
@@ -231,11 +277,11 @@ function buildRankings(block, result, kind) {
     }
     const row = template.cloneNode(true);
     let cell = row.firstChild;
-    for (let c = 2; c < 6; c++) {
-      cell.firstChild.data = fields[b + c];
+    for (let c = 0; c < cellFields.length; c++) {
+      cell.firstChild.data = fields[b + cellFields[c]];
       cell = cell.nextSibling;
     }
-    if (parseInt(fields[b + 2], 10) > 10) row.className = 'lower-score hidden';
+    if (parseInt(fields[b + rankField], 10) > 10) row.className = 'lower-score hidden';
     rowFragment.appendChild(row);
   }
   closeTable();

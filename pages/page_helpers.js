@@ -36,16 +36,34 @@ function selectedNumber(select) {
   return option && option.dataset.number ? option.dataset.number : null;
 }
 
-// Fills a table body from a flattened fetch result with k fields a row. Cells get their
-// text through a template row so that each row costs one clone and one text write per cell.
-// onRow, when given, sees every row's fields (used to fill a select alongside).
-function fillTable(table, result, k, cellFields, numberField, onRow) {
+// The position of each field in a row of a fetch result, from the fields' names in order.
+// A name that is not among them is a slip in the page and fails at once.
+function fieldPositions(columns) {
+  const positions = new Map(columns.map((name, i) => [name, i]));
+  return (name) => {
+    const position = positions.get(name);
+    if (position === undefined) throw new Error('No field named ' + name);
+    return position;
+  };
+}
+
+// Fills a table body from a flattened fetch result whose rows hold the fields named in
+// columns, in that order. cells names the fields shown, one a cell (all of them when not
+// given); number names the field a row keeps as its record number. Cells get their text
+// through a template row so that each row costs one clone and one text write per cell.
+// onRow, when given, sees every row as a reader of its fields by name (used to fill a select
+// alongside).
+function fillTable(table, result, { columns, cells = columns, number = null, onRow = null }) {
   const body = table.tBodies[0];
   if (result === '') {
     body.replaceChildren();
     updateRowWindow(rowWindowFor(table), true);
     return;
   }
+  const k = columns.length;
+  const at = fieldPositions(columns);
+  const cellFields = cells.map(at);
+  const numberField = number === null ? null : at(number);
   const fields = result.split(FIELD_SEPARATOR);
   const rowCount = Math.floor(fields.length / k);
   const template = document.createElement('tr');
@@ -63,7 +81,7 @@ function fillTable(table, result, k, cellFields, numberField, onRow) {
     }
     if (numberField !== null) row.dataset.number = fields[base + numberField];
     fragment.appendChild(row);
-    if (onRow) onRow(fields, base);
+    if (onRow) onRow((name) => fields[base + at(name)]);
   }
   body.replaceChildren(fragment);
   updateRowWindow(rowWindowFor(table), true);
