@@ -16,12 +16,12 @@ for (const link of document.querySelectorAll('nav a')) {
     const page = link.dataset.page;
     showSection(page);
     if (page === 'individual-scores') {
-      loadIndivScores();
+      reportingRefresh(loadIndivScores);
     } else if (page === 'rankings') {
-      (async () => {
+      reportingRefresh(async () => {
         await loadIndivRankings();
         await loadTeamRankings();
-      })();
+      });
     }
   });
 }
@@ -93,7 +93,7 @@ $('open-contest-btn').addEventListener('click', async () => {
   }
   contestNameEl.textContent = result;
   $('open-contest-btn').blur();
-  if (result !== 'None') await loadAll();
+  if (result !== 'None') await reportingRefresh(loadAll);
 });
 
 async function loadAll() {

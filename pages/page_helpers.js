@@ -16,6 +16,16 @@ function showError(error) {
   alert('Error: ' + error.message);
 }
 
+// Runs a refresh; one whose fetch is rejected says why, as a failed save does. The refreshers
+// after it in the same run are left out, so a failing contest gives one message, not one a table.
+async function reportingRefresh(refresh) {
+  try {
+    await refresh();
+  } catch (error) {
+    showError(error);
+  }
+}
+
 const NO_CONTEST_MESSAGE = 'No contest is open. Open or create a contest first, in the Contest section.';
 const CONTEST_OPEN_MESSAGE = 'A contest is already open. To switch contests, close Tallywell Lite and start it again.';
 

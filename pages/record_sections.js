@@ -5,7 +5,7 @@
 // typed ahead for the next entry land in the right inputs however fast they come, and the
 // saves go to the host in the order they were made. The table reloads follow the save; a
 // reload asked for while one runs is made once more after it, so reloads never pile up
-// ahead of the next save.
+// ahead of the next save. A reload that fails says why, as a failed save does.
 function recordSection(form) {
   const numberInput = $(form.numberInput);
   let reloading = null;
@@ -16,14 +16,13 @@ function recordSection(form) {
       return reloading;
     }
     reloading = (async () => {
-      try {
+      await reportingRefresh(async () => {
         do {
           reloadAgain = false;
           for (const refresher of form.refreshers) await refresher();
         } while (reloadAgain);
-      } finally {
-        reloading = null;
-      }
+      });
+      reloading = null;
     })();
     return reloading;
   };
