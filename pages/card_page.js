@@ -1,5 +1,6 @@
 // Shared by the Placing Card and the Reasons Card; each page sets NAMES_ROUTE, SAVE_ROUTE,
-// CHECK_MESSAGE and VALUE_NAME ("placing" or "reasons", the prefix of its ids) first.
+// CHECK_MESSAGE and VALUE_NAME ("placing" or "reasons", the prefix of its ids) and splices in
+// input_checks.js first.
 const contestantInput = document.getElementById('contestant-number-inp');
 const classInput = document.getElementById('class-number-inp');
 const valueInput = document.getElementById(VALUE_NAME + '-inp');
@@ -13,16 +14,8 @@ function isCardNumber(text) {
   return /^[1-9]\d*$/.test(text);
 }
 
-function isPlacing(text) {
-  return text.split('').sort().join('') === '1234';
-}
-
-function isReasonsScore(text) {
-  return /^(0|[1-9]|[1-4][0-9]|50)$/.test(text);
-}
-
 function isValidValue(text) {
-  return VALUE_NAME === 'placing' ? isPlacing(text) || text === '0' : isReasonsScore(text);
+  return VALUE_NAME === 'placing' ? isPlacingOrZero(text) : isReasonsScore(text);
 }
 
 // Names come from the contest and are shown as text, never read as markup.

@@ -1,53 +1,17 @@
 // Build tool: writes a C++ source holding one page file as a NUL-terminated byte array.
-// A line that is exactly <!--#include NAME--> is replaced by the file NAME beside the page,
-// so the two card pages share one style and one script. With --ascii it refuses any byte
-// above 0x7F, so a card page can never carry text a phone's browser would have to guess at.
+// A line that is exactly <!--#include NAME--> is replaced by the file NAME beside the page
+// (pages/page_includes.h), so pages keep their style and scripts in files of their own and
+// share them. With --ascii it refuses any byte above 0x7F, so a card page can never carry
+// text a phone's browser would have to guess at.
 // With --utf16 it writes the text as UTF-16 code units, the form the web view takes, so the
 // program needs no conversion of its own for it.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 
+#include "pages/page_includes.h"
 #include "shell/text_conversion.h"
-
-namespace {
-bool read_file(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::cerr << "embed_page: cannot read " << path << "\n";
-    return false;
-  }
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
-
-bool read_with_includes(const std::string& path, std::string& out) {
-  std::string text;
-  if (!read_file(path, text)) return false;
-  const std::string folder = path.substr(0, path.find_last_of('/') + 1);
-  const std::string open = "<!--#include ", close = "-->";
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    if (line.rfind(open, 0) == 0 && line.size() > open.size() + close.size() &&
-        line.compare(line.size() - close.size(), close.size(), close) == 0) {
-      std::string included;
-      if (!read_file(folder + line.substr(open.size(), line.size() - open.size() - close.size()), included))
-        return false;
-      out += included;
-    } else {
-      out += line;
-      if (end < text.size()) out += '\n';
-    }
-    start = end + 1;
-  }
-  return true;
-}
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 4) {
@@ -58,7 +22,7 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 4 ? argv[4] : "";
   const bool ascii_only = mode == "--ascii";
   std::string bytes;
-  if (!read_with_includes(input, bytes)) return 1;
+  if (!read_page_with_includes(input, bytes)) return 1;
   if (ascii_only) {
     std::size_t line = 1;
     for (unsigned char c : bytes) {

@@ -1,5 +1,6 @@
 // The main page's sections driven as a user would, against the bridge harness.
 import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { launchBrowser, makeHome, startHarness } from './lib/harness.mjs';
@@ -632,5 +633,29 @@ describe('Wi-Fi', () => {
       await harness.stop();
       home.remove();
     }
+  });
+});
+
+// ---- Failed refreshes ---------------------------------------------------------------
+
+describe('a refresh whose fetch fails', () => {
+  const main = mainPageOnHarness(() => browser);
+
+  test('says why once, as a failed save does, and the refreshers after it do not run', async () => {
+    const { page } = main.ctx;
+    await createContest(page, 'Broken');
+    // Another program takes a table away from the open contest: every fetch that reads it fails.
+    const file = path.join(main.home.desktop, 'Broken', 'contest.db');
+    execFileSync('sqlite3', ['-cmd', '.timeout 5000', file, 'DROP TABLE placings;']);
+    const failure = 'Error: Database problem. Restart the application if the problem persists.';
+    const names = (o) => ({ alerts: o.alerts, sent: o.sent.map((m) => m.name) });
+
+    await nav(page, 'placings');
+    assert.deepEqual(names(await outcome(main.ctx, () => page.click('#refresh-placings-table-btn'))),
+      { alerts: [failure], sent: ['fetch_placings'] });
+    assert.deepEqual(names(await outcome(main.ctx, () => page.click('nav a[data-page="rankings"]'))),
+      { alerts: [failure], sent: ['fetch_indiv_rankings'] });
+    assert.deepEqual(names(await outcome(main.ctx, () => page.click('nav a[data-page="individual-scores"]'))),
+      { alerts: [failure], sent: ['fetch_indiv_scores'] });
   });
 });

@@ -155,6 +155,17 @@ export async function openPage(browser, { html, host = null, intercept = null, v
   return { page, context, sent, errors, dialogs, deliver };
 }
 
+// A page file as the program embeds it: a line that is exactly <!--#include NAME--> is
+// replaced by the file NAME beside the page, as pages/embed_page.cpp does.
+export function pageText(name) {
+  const folder = path.join(REPO_ROOT, 'pages');
+  return readFileSync(path.join(folder, name), 'utf8').split('\n').map((line, i, lines) => {
+    const include = /^<!--#include (.+)-->$/.exec(line);
+    if (!include) return i < lines.length - 1 ? line + '\n' : line;
+    return readFileSync(path.join(folder, include[1]), 'utf8');
+  }).join('');
+}
+
 export function mainPageText() {
-  return readFileSync(path.join(REPO_ROOT, 'pages/main.html'), 'utf8');
+  return pageText('main.html');
 }

@@ -1,0 +1,99 @@
+// ---- Shared helpers ----------------------------------------------------
+
+const $ = (id) => document.getElementById(id);
+const contestNameEl = $('contest-name');
+
+// The contest name paragraph is the page's record of whether a contest is open.
+function noContest() {
+  return contestNameEl.textContent === 'None';
+}
+
+function joinFields(...fields) {
+  return fields.join(FIELD_SEPARATOR);
+}
+
+function showError(error) {
+  alert('Error: ' + error.message);
+}
+
+// Runs a refresh; one whose fetch is rejected says why, as a failed save does. The refreshers
+// after it in the same run are left out, so a failing contest gives one message, not one a table.
+async function reportingRefresh(refresh) {
+  try {
+    await refresh();
+  } catch (error) {
+    showError(error);
+  }
+}
+
+const NO_CONTEST_MESSAGE = 'No contest is open. Open or create a contest first, in the Contest section.';
+const CONTEST_OPEN_MESSAGE = 'A contest is already open. To switch contests, close Tallywell Lite and start it again.';
+
+function emptySelect(select) {
+  select.replaceChildren();
+}
+
+function addOption(select, text, value, number) {
+  const option = document.createElement('option');
+  option.value = value;
+  option.textContent = text;
+  if (number !== undefined) option.dataset.number = number;
+  select.appendChild(option);
+}
+
+function selectedNumber(select) {
+  const option = select.selectedOptions[0];
+  return option && option.dataset.number ? option.dataset.number : null;
+}
+
+// The position of each field in a row of a fetch result, from the fields' names in order.
+// A name that is not among them is a slip in the page and fails at once.
+function fieldPositions(columns) {
+  const positions = new Map(columns.map((name, i) => [name, i]));
+  return (name) => {
+    const position = positions.get(name);
+    if (position === undefined) throw new Error('No field named ' + name);
+    return position;
+  };
+}
+
+// Fills a table body from a flattened fetch result whose rows hold the fields named in
+// columns, in that order. cells names the fields shown, one a cell (all of them when not
+// given); number names the field a row keeps as its record number. Cells get their text
+// through a template row so that each row costs one clone and one text write per cell.
+// onRow, when given, sees every row as a reader of its fields by name (used to fill a select
+// alongside).
+function fillTable(table, result, { columns, cells = columns, number = null, onRow = null }) {
+  const body = table.tBodies[0];
+  if (result === '') {
+    body.replaceChildren();
+    updateRowWindow(rowWindowFor(table), true);
+    return;
+  }
+  const k = columns.length;
+  const at = fieldPositions(columns);
+  const cellFields = cells.map(at);
+  const numberField = number === null ? null : at(number);
+  const fields = result.split(FIELD_SEPARATOR);
+  const rowCount = Math.floor(fields.length / k);
+  const template = document.createElement('tr');
+  for (let c = 0; c < cellFields.length; c++) {
+    template.appendChild(document.createElement('td')).appendChild(document.createTextNode(''));
+  }
+  const fragment = document.createDocumentFragment();
+  for (let r = 0; r < rowCount; r++) {
+    const base = r * k;
+    const row = template.cloneNode(true);
+    let cell = row.firstChild;
+    for (let c = 0; c < cellFields.length; c++) {
+      cell.firstChild.data = fields[base + cellFields[c]];
+      cell = cell.nextSibling;
+    }
+    if (numberField !== null) row.dataset.number = fields[base + numberField];
+    fragment.appendChild(row);
+    if (onRow) onRow((name) => fields[base + at(name)]);
+  }
+  body.replaceChildren(fragment);
+  updateRowWindow(rowWindowFor(table), true);
+  Sortable.reinitialize(table);
+}
