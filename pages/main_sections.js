@@ -312,6 +312,8 @@ function sizeRankBlocks(root) {
 function skipRankingsOutOfView(block) {
   const wrappers = block.children;
   if (!wrappers.length) return;
+  // The others first, so that measuring lays out the first table alone.
+  for (let i = 1; i < wrappers.length; i++) wrappers[i].className = 'rank-block';
   const table = wrappers[0].firstChild;
   const row = table.tBodies[0].rows[0];
   const height = table.getBoundingClientRect().height;
@@ -322,7 +324,7 @@ function skipRankingsOutOfView(block) {
     rankLayout.chrome = height + parseFloat(style.marginTop) + parseFloat(style.marginBottom) -
       visibleRankRows(table) * rankLayout.rowHeight;
   }
-  for (const wrapper of wrappers) wrapper.className = 'rank-block';
+  wrappers[0].className = 'rank-block';
   sizeRankBlocks(block);
 }
 
