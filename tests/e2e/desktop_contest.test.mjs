@@ -6,7 +6,7 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  closeWindow, exitWithin, pressKeys, sleep, startDisplay, startProgram, temporaryHome, typeText, waitForWindow,
+  closeWindow, exitWithin, pressKeys, sleep, startDisplay, startProgram, temporaryHome, typeText, waitFor, waitForWindow,
 } from './lib/desktop.mjs';
 
 const APP = process.env.TALLYWELL_APP;
@@ -16,16 +16,6 @@ const SEP = '\x1f';
 let display;
 before(async () => { display = await startDisplay(); });
 after(async () => { await display?.stop(); });
-
-async function waitFor(check, ms, what) {
-  const deadline = Date.now() + ms;
-  for (;;) {
-    const value = await check();
-    if (value) return value;
-    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
-    await sleep(100);
-  }
-}
 
 function sql(file, statement) {
   return execFileSync('sqlite3', ['-cmd', '.timeout 5000', file, statement], { encoding: 'utf8' }).trim();

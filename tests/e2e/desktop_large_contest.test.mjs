@@ -9,7 +9,7 @@ import { once } from 'node:events';
 import path from 'node:path';
 import {
   clickInWindow, clipboardText, closeWindow, exitWithin, pressKeys, startDisplay, startProgram, temporaryHome,
-  typeText, waitForWindow,
+  typeText, waitFor, waitForWindow,
 } from './lib/desktop.mjs';
 import { launchBrowser, mainPageText, openPage } from './lib/harness.mjs';
 
@@ -63,16 +63,6 @@ async function pagePoints() {
     });
   } finally {
     await browser.close();
-  }
-}
-
-async function waitFor(check, ms, what) {
-  const deadline = Date.now() + ms;
-  for (;;) {
-    const value = await check();
-    if (value) return value;
-    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
-    await new Promise((resolve) => setTimeout(resolve, 100));
   }
 }
 

@@ -16,6 +16,18 @@ const PYTHON = '/usr/bin/python3';
 
 export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
+// Polls check() every 100 ms until it answers something truthy, which it returns; throws
+// after ms.
+export async function waitFor(check, ms, what) {
+  const deadline = Date.now() + ms;
+  for (;;) {
+    const value = await check();
+    if (value) return value;
+    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
+    await sleep(100);
+  }
+}
+
 // Starts a virtual display; resolves to { env, stop } once it is up.
 export async function startDisplay() {
   const xvfb = spawn('xvfb-run', ['-a', '-s', '-screen 0 1280x800x24 -nolisten tcp', 'sh', '-c',
