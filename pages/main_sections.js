@@ -293,7 +293,7 @@ function buildRankings(block, result, kind) {
 // With the lower scores shown the rankings hold tens of thousands of rows. Each table
 // stands in a block that is laid out only near the visible part of the page; out of view a
 // block takes the height its visible rows would give it, so the page keeps its length. The
-// heights are measured on the first table.
+// heights are measured on the first table once it has been drawn.
 const rankLayout = { rowHeight: 0, chrome: 0 };
 
 function visibleRankRows(table) {
@@ -309,23 +309,23 @@ function sizeRankBlocks(root) {
   }
 }
 
-function skipRankingsOutOfView(block) {
-  const wrappers = block.children;
-  if (!wrappers.length) return;
-  // The others first, so that measuring lays out the first table alone.
-  for (let i = 1; i < wrappers.length; i++) wrappers[i].className = 'rank-block';
-  const table = wrappers[0].firstChild;
+function measureRankLayout(block) {
+  const wrapper = block.firstElementChild;
+  if (!wrapper || !wrapper.isConnected) return;
+  const table = wrapper.firstChild;
   const row = table.tBodies[0].rows[0];
   const height = table.getBoundingClientRect().height;
-  if (row && height) {
-    // A block keeps its table's margins inside it.
-    const style = getComputedStyle(table);
-    rankLayout.rowHeight = row.getBoundingClientRect().height;
-    rankLayout.chrome = height + parseFloat(style.marginTop) + parseFloat(style.marginBottom) -
-      visibleRankRows(table) * rankLayout.rowHeight;
-  }
-  wrappers[0].className = 'rank-block';
+  if (!row || !height) return;
+  rankLayout.rowHeight = row.getBoundingClientRect().height;
+  rankLayout.chrome = height - visibleRankRows(table) * rankLayout.rowHeight;
   sizeRankBlocks(block);
+}
+
+function skipRankingsOutOfView(block) {
+  for (const wrapper of block.children) wrapper.className = 'rank-block';
+  sizeRankBlocks(block);
+  // Measured after the next frame, when the table in view is laid out anyway.
+  requestAnimationFrame(() => setTimeout(() => measureRankLayout(block), 0));
 }
 
 async function loadIndivRankings() {

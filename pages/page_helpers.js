@@ -76,24 +76,37 @@ function fillTable(table, result, { columns, cells = columns, number = null, onR
   const numberField = number === null ? null : at(number);
   const fields = result.split(FIELD_SEPARATOR);
   const rowCount = Math.floor(fields.length / k);
-  const template = document.createElement('tr');
-  for (let c = 0; c < cellFields.length; c++) {
-    template.appendChild(document.createElement('td')).appendChild(document.createTextNode(''));
-  }
-  const fragment = document.createDocumentFragment();
-  for (let r = 0; r < rowCount; r++) {
-    const base = r * k;
-    const row = template.cloneNode(true);
+  // A reload writes its texts into the rows already there, in the order they stand: taking
+  // tens of thousands of rows out and making as many new ones costs several times more.
+  const rows = body.rows;
+  const reused = Math.min(rows.length, rowCount);
+  const fill = (row, base) => {
     let cell = row.firstChild;
     for (let c = 0; c < cellFields.length; c++) {
       cell.firstChild.data = fields[base + cellFields[c]];
       cell = cell.nextSibling;
     }
     if (numberField !== null) row.dataset.number = fields[base + numberField];
-    fragment.appendChild(row);
     if (onRow) onRow((name) => fields[base + at(name)]);
+  };
+  for (let r = 0; r < reused; r++) fill(rows[r], r * k);
+  if (rows.length > rowCount) {
+    const surplus = document.createRange();
+    surplus.setStartBefore(rows[rowCount]);
+    surplus.setEndAfter(body.lastChild);
+    surplus.deleteContents();
   }
-  body.replaceChildren(fragment);
+  const template = document.createElement('tr');
+  for (let c = 0; c < cellFields.length; c++) {
+    template.appendChild(document.createElement('td')).appendChild(document.createTextNode(''));
+  }
+  const fragment = document.createDocumentFragment();
+  for (let r = reused; r < rowCount; r++) {
+    const row = template.cloneNode(true);
+    fill(row, r * k);
+    fragment.appendChild(row);
+  }
+  body.appendChild(fragment);
   updateRowWindow(rowWindowFor(table), true);
   Sortable.reinitialize(table);
 }
