@@ -7,6 +7,4 @@ bash scripts/setup.sh test
 # Benchmarks are built (not run) so they cannot fall behind the code.
 bash scripts/build.sh build-tests -DTALLYWELL_TESTS=ON -DTALLYWELL_BENCH=ON
 cd build-tests
-# A desktop test under Xvfb now and then misses its window under full parallel load; one
-# retry of a failed test keeps that from failing the run, and its first failure stays in the log.
-ctest --output-on-failure -j"$(nproc)" --repeat until-pass:2
+ctest --output-on-failure -j"$(nproc)"

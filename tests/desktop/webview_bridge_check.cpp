@@ -104,8 +104,9 @@ window.chrome.webview.addEventListener('message', (event) => {
 setTimeout(() => window.chrome.webview.postMessage('1:fetch_wifi_addresses:'), 1000);
 </script></body></html>)HTML";
 
-// Added to the main page: reports "idle N" each time the page's N requests so far are all
-// answered, and "selection TEXT" as the selection changes.
+// Added to the main page: reports "request N" as the page sends its Nth request, "idle N"
+// each time the page's N requests so far are all answered, "selection TEXT" as the selection changes, and "ready" once the page has the
+// keyboard with a text field focused, so keys sent to the window reach that field.
 const char* MAIN_PAGE_OBSERVER = R"HTML(<script>
 (() => {
   const webview = window.chrome.webview;
@@ -114,8 +115,8 @@ const char* MAIN_PAGE_OBSERVER = R"HTML(<script>
   let replies = 0;
   const post = webview.postMessage;
   webview.postMessage = (message) => {
-    if (!String(message).startsWith('0:')) requests += 1;
     post(message);
+    if (!String(message).startsWith('0:')) report('request ' + ++requests);
   };
   webview.addEventListener('message', (event) => {
     if (String(event.data).startsWith('0:')) return;
@@ -127,6 +128,11 @@ const char* MAIN_PAGE_OBSERVER = R"HTML(<script>
     if (text) report('selection ' + text);
   });
   report('started');
+  const ready = setInterval(() => {
+    if (!document.hasFocus() || document.activeElement?.tagName !== 'INPUT') return;
+    clearInterval(ready);
+    report('ready');
+  }, 20);
 })();
 </script>)HTML";
 

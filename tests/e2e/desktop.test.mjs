@@ -10,7 +10,7 @@ import path from 'node:path';
 import { promisify } from 'node:util';
 import {
   clickAt, closeWindow, closeWindowById, exitWithin, findWindows, pressKeys, resizeWindow, screenshot, sleep, startDisplay,
-  startProgram, temporaryHome, typeText, waitForNoWindow, waitForWindow,
+  startMainPage, startProgram, temporaryHome, typeText, waitFor, waitForNoWindow, waitForWindow,
 } from './lib/desktop.mjs';
 
 const run = promisify(execFile);
@@ -45,14 +45,6 @@ async function waitForHealth(ms) {
   }
 }
 
-async function waitFor(check, ms, what) {
-  const deadline = Date.now() + ms;
-  while (!(await check())) {
-    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
-    await sleep(100);
-  }
-}
-
 // Closes the main window (only it when its id is given) and expects a clean exit within a
 // few seconds.
 async function closeAndExpectExit(program, mainId = null) {
@@ -65,15 +57,12 @@ async function closeAndExpectExit(program, mainId = null) {
 
 describe('tallywell', () => {
   test('opens its 1040 x 640 window with the main page and exits with 0 when closed', async (t) => {
-    const program = startProgram(APP, [], display.env, temporaryHome());
-    t.after(() => program.kill());
-    const window = await waitForWindow(TITLE, display.env, 20000, program);
+    const { program, window } = await startMainPage(display.env, temporaryHome());
     assert.equal(window.width, 1040);
     assert.equal(window.height, 640);
     const health = await waitForHealth(10000);
     assert.equal(health.status, 200);
     assert.deepEqual(JSON.parse(health.body), { status: 'ok' });
-    await sleep(1500);  // let the page paint for the picture
     t.diagnostic(`screenshot: ${await screenshot(display.env, 'desktop-main-window')}`);
     await closeAndExpectExit(program);
     assert.ok(await portRefuses(CARD_PORT), 'the card port is free again');
@@ -112,17 +101,19 @@ describe('tallywell', () => {
   });
 
   // A modal dialog makes GTK drop a close of the main window; a signal must not be lost to it.
-  test('SIGINT, and SIGHUP while the print dialog is open, end it as closing the window does', async (t) => {
+  test('SIGINT, and SIGHUP while the print dialog is open, end it as closing the window does', async () => {
     for (const signal of ['SIGINT', 'SIGHUP']) {
-      const program = startProgram(APP, [], display.env, temporaryHome());
-      t.after(() => program.kill());
-      await waitForWindow(TITLE, display.env, 20000, program);
-      await waitForHealth(10000);
+      let program;
       if (signal === 'SIGHUP') {
-        await sleep(1000);  // the page has the keyboard once it has loaded
+        // The observed main page, so that Ctrl+P reaches a page that has the keyboard.
+        ({ program } = await startMainPage(display.env, temporaryHome()));
         await pressKeys(display.env, 'ctrl+p');
-        await waitForWindow('Print', display.env, 10000);
+        await waitForWindow('Print', display.env, 10000, program);
+      } else {
+        program = startProgram(APP, [], display.env, temporaryHome());
+        await waitForWindow(TITLE, display.env, 20000, program);
       }
+      await waitForHealth(10000);
       program.child.kill(signal);
       const result = await exitWithin(program, 5000);
       assert.deepEqual(result, { code: 0, signal: null }, `${signal}; stderr: ${program.stderr().slice(-2000)}`);
@@ -169,12 +160,8 @@ describe('dialogs of the real window', () => {
     home = temporaryHome();
     fs.mkdirSync(path.dirname(recent()), { recursive: true });
     fs.writeFileSync(recent(), otherProgramsList);
-    program = startProgram(APP, [], display.env, home);
-    main = await waitForWindow(TITLE, display.env, 20000, program);
-    await waitForHealth(10000);
-    await sleep(1500);  // the page has loaded; its contest name field has the focus
+    ({ program, window: main } = await startMainPage(display.env, home));
   });
-  after(() => program?.kill());
 
   test('a message box of the page is titled Tallywell Lite', async () => {
     await pressKeys(display.env, 'Return');  // no contest name: "Enter a contest name."
@@ -190,7 +177,7 @@ describe('dialogs of the real window', () => {
     const folder = path.join(home, 'Desktop', name);
     await waitFor(() => fs.existsSync(path.join(folder, 'contest.db')), 10000, 'the contest');
     await pressKeys(display.env, 'ctrl+p');
-    await waitForWindow('Print', display.env, 10000);
+    await waitForWindow('Print', display.env, 10000, program);
     await sleep(500);
     // Down picks the one printer, Print to File; Enter prints to the file it proposes.
     await pressKeys(display.env, 'Down', 'Return');
@@ -201,20 +188,16 @@ describe('dialogs of the real window', () => {
 
   test('closing the window while the print dialog is open exits with 0', async () => {
     await pressKeys(display.env, 'ctrl+p');
-    await waitForWindow('Print', display.env, 10000);
+    await waitForWindow('Print', display.env, 10000, program);
     await closeAndExpectExit(program, main.id);
     program = null;
   });
 });
 
 describe('when the page\'s process ends', () => {
-  test('says so, and the program closes in its usual order, the contest kept', async (t) => {
+  test('says so, and the program closes in its usual order, the contest kept', async () => {
     const home = temporaryHome();
-    const program = startProgram(APP, [], display.env, home);
-    t.after(() => program.kill());
-    await waitForWindow(TITLE, display.env, 20000, program);
-    await waitForHealth(10000);
-    await sleep(1500);
+    const { program } = await startMainPage(display.env, home);
     await typeText(display.env, 'Kept');
     await pressKeys(display.env, 'Return');
     const db = path.join(home, 'Desktop', 'Kept', 'contest.db');
@@ -276,21 +259,21 @@ describe('what a browser gives the page', () => {
     await resizeWindow(display.env, main.id, 1040, 640);
     await program.waitForLine((l) => l === 'width 1040', 5000, from);
     // Find selects the first match in the page.
+    // Keys are handled in the order sent: the find bar has the keyboard before the text comes.
     await pressKeys(display.env, 'ctrl+f');
-    await sleep(300);
     await typeText(display.env, 'check');
     await pressKeys(display.env, 'Return');
     await program.waitForLine((l) => l === 'selection check', 5000);
     await pressKeys(display.env, 'Escape');
     await pressKeys(display.env, 'ctrl+p');
-    await waitForWindow('Print', display.env, 10000);
+    await waitForWindow('Print', display.env, 10000, program);
     await pressKeys(display.env, 'Escape');
     await waitForNoWindow('Print', display.env);
     // The context menu ends with Print.
     await clickAt(display.env, 300, 300, 3);
     await sleep(500);
     await pressKeys(display.env, 'Up', 'Return');
-    await waitForWindow('Print', display.env, 10000);
+    await waitForWindow('Print', display.env, 10000, program);
     await pressKeys(display.env, 'Escape');
     await waitForNoWindow('Print', display.env);
     await closeAndExpectExit(program);

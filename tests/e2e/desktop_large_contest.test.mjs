@@ -8,12 +8,11 @@ import { execFileSync, spawn } from 'node:child_process';
 import { once } from 'node:events';
 import path from 'node:path';
 import {
-  clickInWindow, clipboardText, closeWindow, exitWithin, pressKeys, startDisplay, startProgram, temporaryHome,
+  clickInWindow, clipboardText, closeWindow, exitWithin, pressKeys, startDisplay, startMainPage, temporaryHome,
   typeText, waitFor, waitForWindow,
 } from './lib/desktop.mjs';
 import { launchBrowser, mainPageText, openPage } from './lib/harness.mjs';
 
-const CHECK = process.env.WEBVIEW_BRIDGE_CHECK;
 const HARNESS = process.env.BRIDGE_HARNESS;
 const TITLE = 'Tallywell Lite';
 const WINDOW = { width: 1040, height: 640 };
@@ -83,9 +82,7 @@ describe('a large contest in the real window', () => {
     display = await startDisplay();
     const home = temporaryHome();
     [file, points] = await Promise.all([makeLargeContest(home), pagePoints()]);
-    program = startProgram(CHECK, ['main'], display.env, home);
-    window = await waitForWindow(TITLE, display.env, 20000, program);
-    await program.waitForLine((l) => l === 'started');
+    ({ program, window } = await startMainPage(display.env, home));
     // The contest name field has the focus: Tab twice reaches Open an Existing Contest.
     const from = program.lines.length;
     await pressKeys(display.env, 'Tab', 'Tab', 'Return');
@@ -98,13 +95,16 @@ describe('a large contest in the real window', () => {
     await waitFor(() => program.lines.slice(from).some((l) => /^idle (9|[1-9]\d)$/.test(l)), 60000, 'the tables');
   });
 
+  // Whatever the start got to, the display is taken down, with anything still on it.
   after(async () => {
-    if (program) {
-      await closeWindow(TITLE, display.env);
-      const result = await exitWithin(program, 10000);
-      if (result === null) await program.kill();
+    try {
+      if (program?.child.exitCode === null) {
+        await closeWindow(TITLE, display.env);
+        await exitWithin(program, 10000);
+      }
+    } finally {
+      await display?.stop();
     }
-    await display?.stop();
   });
 
   test('placings typed ahead at speed land where they belong', async () => {
@@ -116,20 +116,21 @@ describe('a large contest in the real window', () => {
     await pressKeys(display.env, ...keys);
     const stored = () => sql(file, 'SELECT contestant_no, placing FROM placings WHERE class_id = 1 ORDER BY contestant_no;');
     await waitFor(() => stored().split('\n').length >= 3, 20000, 'three placings in class 1');
-    await new Promise((resolve) => setTimeout(resolve, 1000));
+    // Every request the page made is answered: nothing more is on its way to the file.
+    await waitFor(() => program.lines.filter((l) => /^(request|idle) /.test(l)).at(-1).startsWith('idle '), 20000,
+      'the page to be idle');
     assert.equal(stored(), '1011|2134\n1012|1234\n1013|4321');
   });
 
   test('the find bar finds a row far down a long table, and select-all with copy takes every row', async () => {
     const from = await showSection('contestants');
+    // Keys are handled in the order sent: the find bar has the keyboard before the text comes,
+    // and the page has it back before select-all.
     await pressKeys(display.env, 'ctrl+f');
-    await new Promise((resolve) => setTimeout(resolve, 300));
     await typeText(display.env, 'person 3990-9');
     await pressKeys(display.env, 'Return');
     await program.waitForLine((l) => l === 'selection Person 3990-9', 10000, from);
-    await pressKeys(display.env, 'Escape');
-    await new Promise((resolve) => setTimeout(resolve, 300));
-    await pressKeys(display.env, 'ctrl+a', 'ctrl+c');
+    await pressKeys(display.env, 'Escape', 'ctrl+a', 'ctrl+c');
     const lines = await waitFor(async () => {
       const text = await clipboardText(display.env);
       return text.includes('Person 1010-1') ? text.split('\n') : null;

@@ -28,19 +28,32 @@ export async function waitFor(check, ms, what) {
   }
 }
 
-// Starts a virtual display; resolves to { env, stop } once it is up.
+// Programs started and homes made by this test file: stopping the display ends what is still
+// running, and the homes go when the test file ends.
+const programs = new Set();
+const homes = [];
+process.on('exit', () => {
+  for (const home of homes) fs.rmSync(home, { recursive: true, force: true });
+});
+
+// Starts a virtual display; resolves to { env, stop } once it is up. Without -noreset the
+// server resets whenever its last client leaves, and a program connecting at that moment
+// cannot open the display.
 export async function startDisplay() {
-  const xvfb = spawn('xvfb-run', ['-a', '-s', '-screen 0 1280x800x24 -nolisten tcp', 'sh', '-c',
+  const xvfb = spawn('xvfb-run', ['-a', '-s', '-screen 0 1280x800x24 -nolisten tcp -noreset', 'sh', '-c',
     'echo "$DISPLAY $XAUTHORITY"; exec cat >/dev/null'], { stdio: ['pipe', 'pipe', 'inherit'] });
   const [line] = await once(readline.createInterface({ input: xvfb.stdout }), 'line');
   const [display, xauthority] = line.trim().split(' ');
   const env = { ...process.env, DISPLAY: display, XAUTHORITY: xauthority };
   delete env.WAYLAND_DISPLAY;
+  const exited = once(xvfb, 'exit');
   return {
     env,
+    // Safe to call whatever state the tests left: what still runs is killed first.
     async stop() {
+      await Promise.all([...programs].map((program) => program.kill()));
       xvfb.stdin.end();  // cat ends, and xvfb-run takes its display down
-      await once(xvfb, 'exit');
+      await exited;
     },
   };
 }
@@ -48,6 +61,7 @@ export async function startDisplay() {
 // A HOME of its own, so no test ever touches the real Desktop.
 export function temporaryHome() {
   const home = fs.mkdtempSync(path.join(os.tmpdir(), 'tallywell-desktop-'));
+  homes.push(home);
   fs.mkdirSync(path.join(home, 'Desktop'));
   return home;
 }
@@ -61,6 +75,7 @@ export function startProgram(file, args, displayEnv, home) {
   });
   const lines = [];
   const waiters = [];
+  let closed = false;
   readline.createInterface({ input: child.stdout }).on('line', (line) => {
     lines.push(line);
     for (const waiter of [...waiters]) waiter();
@@ -68,7 +83,7 @@ export function startProgram(file, args, displayEnv, home) {
   let stderr = '';
   child.stderr.on('data', (chunk) => { stderr += chunk; });
   const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
-  return {
+  const program = {
     child,
     lines,
     exited,
@@ -79,15 +94,18 @@ export function startProgram(file, args, displayEnv, home) {
       child.kill('SIGKILL');
       await exited;
     },
-    // Resolves with the first line from index `from` on that passes the test, waiting up to `ms`.
+    // Resolves with the first line from index `from` on that passes the test, waiting up to `ms`;
+    // fails at once when the program ends without it.
     waitForLine(test, ms = 15000, from = 0) {
       return new Promise((resolve, reject) => {
         const check = () => {
           const found = lines.slice(from).find(test);
-          if (found === undefined) return false;
+          if (found === undefined && !closed) return false;
           clearTimeout(timer);
           waiters.splice(waiters.indexOf(check), 1);
-          resolve(found);
+          if (found !== undefined) resolve(found);
+          else reject(new Error(`the program ended (${child.exitCode ?? child.signalCode}) without such a line; `
+            + `got: ${JSON.stringify(lines).slice(0, 500)}; stderr: ${stderr.slice(-1500)}`));
           return true;
         };
         const timer = setTimeout(() => {
@@ -99,6 +117,23 @@ export function startProgram(file, args, displayEnv, home) {
       });
     },
   };
+  programs.add(program);
+  exited.then(() => programs.delete(program));
+  // Once its output has all been read, a line still awaited will never come.
+  child.on('close', () => {
+    closed = true;
+    for (const waiter of [...waiters]) waiter();
+  });
+  return program;
+}
+
+// The main page in the real window, with the observer of webview_bridge_check main: resolves
+// to { program, window } once the page has loaded and its contest name field has the keyboard.
+export async function startMainPage(displayEnv, home) {
+  const program = startProgram(process.env.WEBVIEW_BRIDGE_CHECK, ['main'], displayEnv, home);
+  const window = await waitForWindow('Tallywell Lite', displayEnv, 20000, program);
+  await program.waitForLine((l) => l === 'ready', 20000);
+  return { program, window };
 }
 
 // Resolves to { code, signal }, or null when the program is still running after `ms`.
@@ -123,17 +158,21 @@ export async function findWindows(title, env) {
   }
 }
 
-// With the program that should show it, a time-out says what it printed and what is shown.
-export async function waitForWindow(title, env, ms = 20000, program = null) {
+// Waits for a window of the program that should show it; a program that has ended, or a
+// time-out, fails at once with what the program printed and what is shown.
+export async function waitForWindow(title, env, ms, program) {
   const deadline = Date.now() + ms;
   for (;;) {
     const windows = await findWindows(title, env);
     if (windows.length > 0) return windows[0];
-    if (Date.now() > deadline) {
+    const ended = program.child.exitCode !== null || program.child.signalCode !== null;
+    if (ended || Date.now() > deadline) {
       let shown = '';
       try { shown = (await run(PYTHON, [X11_WINDOW, 'list'], { env })).stdout; } catch (e) { shown = String(e); }
-      const state = program ? `; exit: ${JSON.stringify(program.child.exitCode)}; stderr: ${program.stderr().slice(-1500)}` : '';
-      throw new Error(`no window "${title}" within ${ms} ms; shown: ${JSON.stringify(shown)}${state}`);
+      const state = `exit: ${JSON.stringify(program.child.exitCode ?? program.child.signalCode)}; `
+        + `stderr: ${program.stderr().slice(-1500)}`;
+      throw new Error(`no window "${title}" ${ended ? '(the program ended)' : `within ${ms} ms`}; `
+        + `shown: ${JSON.stringify(shown)}; ${state}`);
     }
     await sleep(50);
   }

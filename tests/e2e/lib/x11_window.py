@@ -6,6 +6,7 @@
   x11_window.py close-id ID      sends WM_DELETE_WINDOW to the window with that id
   x11_window.py list             prints "id title" of every named window
   x11_window.py clipboard        prints the text on the clipboard (UTF-8)
+  x11_window.py focus            prints the title of the shown window that has the keyboard
 Exit code 1 when no window has the title.
 """
 import sys
@@ -75,6 +76,18 @@ def main():
     command = sys.argv[1]
     if command == "clipboard":
         sys.stdout.buffer.write(read_clipboard(d))
+        d.close()
+        return 0
+    if command == "focus":
+        # The focus may rest on a child of the top-level window: climb to a named, shown one.
+        window = d.get_input_focus().focus
+        titles = dict((w.id, t) for w, t in named_windows(d))
+        while isinstance(window, type(d.screen().root)) and window.id not in titles:
+            parent = window.query_tree().parent
+            if not parent or parent.id == d.screen().root.id:
+                break
+            window = parent
+        print(titles.get(getattr(window, "id", None), ""))
         d.close()
         return 0
     if command == "list":
