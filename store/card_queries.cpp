@@ -81,7 +81,7 @@ std::string fetch_names(const std::string& args, const BoundStatement& query) {
 // "stored" and "not stored" to show. Other failures to prepare raise as for any operation.
 std::optional<Statement> prepare_card_save(const char* sql) {
   try {
-    return prepare_statement(sql);
+    return prepare_kept_statement(sql);
   } catch (const SqliteFailure& failure) {
     if (failure.code != SQLITE_READONLY_DBMOVED) throw;
     return std::nullopt;
