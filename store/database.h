@@ -74,8 +74,9 @@ Statement prepare_statement(const char* sql);
 Statement prepare_statement(sqlite3* db, const char* sql);
 
 // As prepare_statement(sql), but the contest keeps the statement for the next call with the
-// same SQL until it closes: a save's statement, with the triggers SQLite compiles into it, is
-// prepared once. A call while the kept one is still held gets a statement of its own.
+// same SQL until it closes (close_database finalizes it first): a save's statement, with the
+// triggers SQLite compiles into it, is prepared once. A call while the kept one is still held
+// gets a statement of its own.
 Statement prepare_kept_statement(const char* sql);
 
 // Columns of the current row. Text: SQL NULL gives the empty text. Numbers: NULL gives 0.
@@ -137,7 +138,6 @@ void set_busy_timeout(int milliseconds);
 // not be written).
 bool contest_is_read_only();
 
-// Closes the contest connection, if any, finalizing the statements it keeps first. A contest
-// whose file was moved, replaced or deleted is closed without its WAL ever reaching the file
-// that now has its name.
+// Closes the contest connection, if any. A contest whose file was moved, replaced or
+// deleted is closed without its WAL ever reaching the file that now has its name.
 void close_database();
