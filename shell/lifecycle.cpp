@@ -26,7 +26,8 @@
 // - card server thread -> UI: a server that cannot listen says so through run_on_ui_thread.
 // - UI -> the others at shut-down: request_stop sets stop_requested under the queue mutex,
 //   stop_card_server ends the listen loop, whose thread is waited for at most
-//   CARD_SERVER_STOP_WAIT; then the worker is joined, and only then is contest_db closed.
+//   CARD_SERVER_STOP_WAIT; then the worker is joined, once it has run the page's saves and
+//   deletes still queued, and only then is contest_db closed.
 
 #include <chrono>
 #include <condition_variable>
@@ -100,20 +101,30 @@ bool end_card_server_thread() {
   return ended;
 }
 
-// Shut-down after the loop, also used when start-up fails part-way. The stop flag is set
-// under the queue mutex so an idle worker is already waiting when the wake-up comes. The
-// server is ended before the worker, and both before the database closes, so nothing
-// can touch the connection while it closes (the server's threads never touch it). False
-// when the card server's thread was left running.
+}  // namespace
+
+std::string start_services() {
+  if (!start_thread(worker_thread, command_worker_func)) return "The worker thread could not be started.";
+  card_server_ended = false;
+  if (card_server_body && !start_thread(server_thread, run_card_server)) {
+    stop_services();
+    return "The card server thread could not be started.";
+  }
+  return std::string();
+}
+
+// The stop flag is set under the queue mutex so an idle worker is already waiting when the
+// wake-up comes. The server is ended before the worker, and both before the database closes,
+// so nothing can touch the connection while it closes (the server's threads never touch it).
 bool stop_services() {
   request_stop();
   if (stop_card_server) stop_card_server();
   const bool server_ended = end_card_server_thread();
+  // The worker first runs the saves and deletes that were queued before the stop.
   if (worker_thread.joinable()) worker_thread.join();
   close_database();
   return server_ended;
 }
-}  // namespace
 
 WindowSize main_window_size(int dpi) { return {dpi * 1040 / 96, dpi * 640 / 96}; }
 
@@ -139,15 +150,9 @@ int run_desktop_app(const std::u16string& page) {
   post_command_result = post_reply_to_window;
   contest_dialog_layer = show_contest_file_dialog;
   install_desktop_hooks();
-  if (!start_thread(worker_thread, command_worker_func)) {
-    platform_layer.message_box("The worker thread could not be started.", APP_TITLE);
-    return 1;
-  }
   on_card_server_unreachable = report_card_server_unreachable;
-  card_server_ended = false;
-  if (card_server_body && !start_thread(server_thread, run_card_server)) {
-    stop_services();
-    platform_layer.message_box("The card server thread could not be started.", APP_TITLE);
+  if (const std::string failure = start_services(); !failure.empty()) {
+    platform_layer.message_box(failure, APP_TITLE);
     return 1;
   }
 

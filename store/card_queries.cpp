@@ -55,11 +55,25 @@ bool is_card_placing(int placing) {
 
 bool is_card_reasons_score(int score) { return score >= 0 && score <= 50; }
 
+// The card pages send every number as plain digits: no sign, no blank, no leading zero but 0
+// itself, nothing after. Read as std::stoi reads, "+9", " 9", "09", "9 ", "4e1" or "14.9" would
+// each be taken for a number the phone never showed.
+bool is_plain_number(const std::string& field) {
+  if (field.empty() || (field[0] == '0' && field.size() > 1)) return false;
+  return std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool numbers_are_plain(const FieldList& fields, const BoundStatement& statement) {
+  return std::all_of(statement.params.begin(), statement.params.end(),
+                     [&fields](const Param& p) { return is_plain_number(fields[p.field]); });
+}
+
 std::string fetch_names(const std::string& args, const BoundStatement& query) {
   if (!contest_db) return NO_CONTEST_ERROR;
   const FieldList fields = split_fields(args);
   Statement statement = prepare_statement(query.sql);
   bind_fields(statement, fields, query.params, fields.size());
+  if (!numbers_are_plain(fields, query)) throw InvalidNumber();
   return collect_one_row(statement);
 }
 
@@ -67,7 +81,7 @@ std::string fetch_names(const std::string& args, const BoundStatement& query) {
 // "stored" and "not stored" to show. Other failures to prepare raise as for any operation.
 std::optional<Statement> prepare_card_save(const char* sql) {
   try {
-    return prepare_statement(sql);
+    return prepare_kept_statement(sql);
   } catch (const SqliteFailure& failure) {
     if (failure.code != SQLITE_READONLY_DBMOVED) throw;
     return std::nullopt;
@@ -75,7 +89,8 @@ std::optional<Statement> prepare_card_save(const char* sql) {
 }
 
 // The saves answer only "true" or "false"; a value that is read but is not a number
-// raises like any other operation's, and the card pages count that as a failure too.
+// raises like any other operation's, and the card pages count that as a failure too. A number
+// written otherwise than a card page writes it is refused.
 std::string save_card_value(const std::string& args, const BoundStatement& statement_text,
                             bool (*is_valid_value)(int), bool needs_changed_row) {
   if (!contest_db) return CARD_FALSE;
@@ -84,6 +99,7 @@ std::string save_card_value(const std::string& args, const BoundStatement& state
   if (!prepared) return CARD_FALSE;
   Statement& statement = *prepared;
   bind_fields(statement, fields, statement_text.params, fields.size());
+  if (!numbers_are_plain(fields, statement_text)) return CARD_FALSE;
   if (!is_valid_value(read_number(fields[VALUE_FIELD]))) return CARD_FALSE;
   if (statement.step() != SQLITE_DONE) return CARD_FALSE;
   if (needs_changed_row && statement.changes == 0) return CARD_FALSE;

@@ -1,17 +1,61 @@
 #include "store/database.h"
 
+#include <string>
+#include <unordered_map>
+#include <utility>
+
 #include "store/failures.h"
 
 sqlite3* contest_db = nullptr;
 
-Statement::Statement(Statement&& other) noexcept : changes(other.changes), db(other.db), stmt(other.stmt) {
+struct KeptStatement {
+  sqlite3_stmt* stmt = nullptr;
+  bool held = false;  // a Statement holder has it
+};
+
+namespace {
+// The statements the open contest keeps, by their SQL; finalized before it closes.
+std::unordered_map<std::string, KeptStatement> kept_statements;
+// Counts the closes, so that a holder never touches a kept statement finalized under it.
+unsigned long closes = 0;
+
+void finalize_kept_statements() {
+  for (auto& [sql, kept] : kept_statements) sqlite3_finalize(kept.stmt);
+  kept_statements.clear();
+  ++closes;
+}
+
+// True when no holder has a statement on the contest: every statement it has is a kept one
+// that is not held.
+bool no_statement_held() {
+  std::size_t statements = 0, idle = 0;
+  for (sqlite3_stmt* s = sqlite3_next_stmt(contest_db, nullptr); s; s = sqlite3_next_stmt(contest_db, s)) ++statements;
+  for (const auto& [sql, kept] : kept_statements)
+    if (!kept.held) ++idle;
+  return statements == idle;
+}
+}  // namespace
+
+Statement::Statement(Statement&& other) noexcept
+    : changes(other.changes), db(other.db), stmt(other.stmt), kept(other.kept), kept_generation(other.kept_generation) {
   other.stmt = nullptr;
+  other.kept = nullptr;
   other.changes = 0;
 }
 
 Statement::~Statement() {
-  if (stmt) sqlite3_finalize(stmt);
+  if (kept) {
+    // Ready for the next holder; nothing left bound, no read left open.
+    if (kept_generation == closes) {
+      sqlite3_reset(stmt);
+      sqlite3_clear_bindings(stmt);
+      kept->held = false;
+    }
+  } else if (stmt) {
+    sqlite3_finalize(stmt);
+  }
   stmt = nullptr;
+  kept = nullptr;
   changes = 0;
 }
 
@@ -72,9 +116,8 @@ namespace {
 bool closed_as_moved = false;
 
 [[noreturn]] void raise_moved() { throw SqliteFailure("The contest file was moved", SQLITE_READONLY_DBMOVED); }
-}  // namespace
 
-Statement prepare_statement(const char* sql) {
+void require_contest_in_place() {
   if (!contest_db) {
     if (closed_as_moved) raise_moved();
     throw NoContestOpen();
@@ -83,10 +126,36 @@ Statement prepare_statement(const char* sql) {
   // to a file that is no longer the contest's. The connection is closed at once when nothing
   // of it is running; otherwise by the next operation, or at exit.
   if (!contest_file_in_place()) {
-    if (!sqlite3_next_stmt(contest_db, nullptr) && sqlite3_get_autocommit(contest_db)) close_database();
+    if (no_statement_held() && sqlite3_get_autocommit(contest_db)) close_database();
     raise_moved();
   }
+}
+}  // namespace
+
+Statement prepare_statement(const char* sql) {
+  require_contest_in_place();
   return prepare_statement(contest_db, sql);
+}
+
+Statement prepare_kept_statement(const char* sql) {
+  require_contest_in_place();
+  const auto [entry, added] = kept_statements.try_emplace(sql);
+  KeptStatement& kept = entry->second;
+  if (kept.held) return prepare_statement(contest_db, sql);
+  if (added) {
+    try {
+      Statement prepared = prepare_statement(contest_db, sql);
+      std::swap(kept.stmt, prepared.stmt);
+    } catch (...) {
+      kept_statements.erase(entry);
+      throw;
+    }
+  }
+  kept.held = true;
+  Statement holder(contest_db, kept.stmt);
+  holder.kept = &kept;
+  holder.kept_generation = closes;
+  return holder;
 }
 
 Statement prepare_statement(sqlite3* db, const char* sql) {
@@ -199,6 +268,7 @@ void close_database() {
     closed_as_moved = false;  // called again with nothing open: forget why the last one closed
     return;
   }
+  finalize_kept_statements();
   closed_as_moved = !contest_file_in_place();
   if (closed_as_moved) close_moved_contest();
   else sqlite3_close(contest_db);

@@ -9,9 +9,12 @@
 // The open contest's connection, or null. Used from the worker thread only.
 extern sqlite3* contest_db;
 
+struct KeptStatement;
+
 // Owns one statement prepared on a connection; finalizes it when the holder goes out of
-// scope. A bind, reset or step that SQLite refuses raises SqliteFailure with its code, except
-// through step(), which answers the code instead.
+// scope, or, for a statement the contest keeps (prepare_kept_statement), resets it and clears
+// its bindings. A bind, reset or step that SQLite refuses raises SqliteFailure with its code,
+// except through step(), which answers the code instead.
 struct Statement {
   int changes = 0;  // sqlite3_changes after the last step that returned SQLITE_DONE
 
@@ -44,8 +47,11 @@ struct Statement {
 
   sqlite3* db = nullptr;
   sqlite3_stmt* stmt = nullptr;
+  KeptStatement* kept = nullptr;  // the contest's entry, for a kept statement
+  unsigned long kept_generation = 0;
 
   friend Statement prepare_statement(sqlite3* db, const char* sql);
+  friend Statement prepare_kept_statement(const char* sql);
   friend std::string column_text(const Statement& statement, int column);
   friend int column_int(const Statement& statement, int column);
   friend long long column_int64(const Statement& statement, int column);
@@ -66,6 +72,12 @@ Statement prepare_statement(const char* sql);
 // Prepares on any connection, without the contest's checks; raises as above when SQLite
 // refuses the SQL.
 Statement prepare_statement(sqlite3* db, const char* sql);
+
+// As prepare_statement(sql), but the contest keeps the statement for the next call with the
+// same SQL until it closes (close_database finalizes it first): a save's statement, with the
+// triggers SQLite compiles into it, is prepared once. A call while the kept one is still held
+// gets a statement of its own.
+Statement prepare_kept_statement(const char* sql);
 
 // Columns of the current row. Text: SQL NULL gives the empty text. Numbers: NULL gives 0.
 std::string column_text(const Statement& statement, int column);

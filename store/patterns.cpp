@@ -56,7 +56,7 @@ std::string step_changed_result(Statement& statement) {
 }
 
 Statement prepare_bound(const BoundStatement& bound, const FieldList& fields, std::size_t full_count) {
-  Statement statement = prepare_statement(bound.sql);
+  Statement statement = prepare_kept_statement(bound.sql);
   bind_fields(statement, fields, bound.params, full_count);
   return statement;
 }
@@ -79,7 +79,7 @@ std::string run_save(const FieldList& fields, std::size_t full_count, const Boun
 
 std::string run_delete(const std::string& key, const char* sql) {
   if (is_new_key(key)) return std::string();
-  Statement statement = prepare_statement(sql);
+  Statement statement = prepare_kept_statement(sql);
   statement.bind_int(1, read_number(key));
   return step_result(statement);
 }

@@ -45,7 +45,8 @@ std::string step_result(Statement& statement);
 // that must find their row to mean anything.
 std::string step_changed_result(Statement& statement);
 
-// Prepares the statement, then binds the fields to it (see bind_fields), ready to step.
+// Prepares the statement (kept by the contest: saves and deletes run often), then binds the
+// fields to it (see bind_fields), ready to step.
 Statement prepare_bound(const BoundStatement& bound, const FieldList& fields, std::size_t full_count);
 
 // Prepares, binds and steps one statement, answering as step_result.

@@ -4,27 +4,26 @@
 // folder; TALLYWELL_OPEN_PATH is the file the open-contest dialog answers (unset or empty:
 // the user cancelled). TALLYWELL_CARD_PORT, when set, starts the card server on
 // 127.0.0.1 at that port, served through the same worker. SIGTERM, SIGINT and SIGHUP shut
-// it down in the same order as the end of input, without waiting for replies.
+// it down in the program's own order, as the end of input does once every request read has
+// been answered.
 #include <signal.h>
 
-#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <future>
 #include <iostream>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "cards/http_server.h"
-#include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
 #include "dispatch/worker.h"
 #include "shell/contest_dialog.h"
+#include "shell/lifecycle.h"
 #include "shell/message_bridge.h"
+#include "shell/shell_globals.h"
 #include "shell/text_conversion.h"
-#include "store/database.h"
 
 namespace {
 std::mutex output_mutex;
@@ -32,9 +31,9 @@ std::condition_variable replies_cv;
 long long requests_read = 0;
 long long replies_written = 0;
 
-std::thread worker_thread;
-std::thread server_thread;
-std::promise<void> server_returned;
+int card_port = 0;
+
+void harness_card_server() { run_http_server("127.0.0.1", card_port); }
 
 bool write_reply(std::string* reply) {
   {
@@ -59,24 +58,12 @@ int card_server_port() {
   return port && *port ? std::atoi(port) : 0;
 }
 
-// The system's order: the server, the worker, then the database. A client trickling its
-// request holds the server's end as long as it likes, so the server gets two seconds; the
-// process then ends without the exit's destructors, which would destroy the Server under
-// its thread.
+// The program's shut-down; the process then ends without the exit's destructors (the main
+// thread may be reading standard input, and a card server's thread may be left running).
 [[noreturn]] void shut_down() {
   static std::mutex once;
   once.lock();  // never unlocked: a second caller waits here until the first one exits
-  stop_http_server();
-  request_stop();
-  if (server_thread.joinable()) {
-    if (server_returned.get_future().wait_for(std::chrono::seconds(2)) == std::future_status::ready) {
-      server_thread.join();
-    } else {
-      server_thread.detach();
-    }
-  }
-  worker_thread.join();
-  close_database();
+  stop_services();
   std::fflush(stdout);  // not every stream: the main thread may be reading standard input
   std::_Exit(0);
 }
@@ -98,13 +85,11 @@ int main() {
     shut_down();
   }).detach();
 
-  worker_thread = std::thread(command_worker_func);
-  const int card_port = card_server_port();
-  if (card_port > 0) {
-    server_thread = std::thread([card_port] {
-      run_http_server("127.0.0.1", card_port);
-      server_returned.set_value();
-    });
+  card_port = card_server_port();
+  card_server_body = card_port > 0 ? harness_card_server : nullptr;
+  if (const std::string failure = start_services(); !failure.empty()) {
+    std::fprintf(stderr, "%s\n", failure.c_str());
+    return 1;
   }
 
   std::string message;

@@ -2,16 +2,22 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
+#include <thread>
 
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
 #include "shell/lifecycle.h"
 #include "shell/shell_globals.h"
 #include "store/database.h"
+#include "store/result_texts.h"
 #include "tests/shell/clean_run.h"
 #include "tests/shell/fake_platform.h"
+#include "tests/support/sql.h"
 
 namespace {
 using Calls = std::vector<std::string>;
@@ -50,6 +56,23 @@ void use_stand_in_server() {
 
 bool contains(const Calls& calls, const std::string& call) {
   return std::find(calls.begin(), calls.end(), call) != calls.end();
+}
+
+// Set by an operation once it is running; the window is closed from then on.
+std::atomic<bool> operation_running{false};
+
+void close_once_the_operation_runs() {
+  while (!operation_running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  fake_user_closes_window();
+}
+
+// After the run: the contest's file has no WAL left beside it, and holds the whole contest.
+void expect_contest_closed_whole(const std::filesystem::path& file) {
+  EXPECT_EQ(contest_db, nullptr);
+  EXPECT_TRUE(std::filesystem::exists(file));
+  EXPECT_FALSE(std::filesystem::exists(file.string() + "-wal"));
+  ASSERT_TRUE(open_database(file.string(), SQLITE_OPEN_READWRITE));
+  EXPECT_EQ(query("PRAGMA integrity_check"), "ok");
 }
 }  // namespace
 
@@ -152,4 +175,59 @@ TEST_F(DesktopRun, AWindowWithoutAViewStillClosesInTheUsualOrder) {
   EXPECT_EQ(fake_calls(), (Calls{"initialize", "system_dpi", "create_main_window Tallywell Lite 1040x640",
                                  "show_main_window", "create_web_view", "run_message_loop", "window closed",
                                  "post_quit 0"}));
+}
+
+// The page clears its forms as soon as an entry passes its checks: what was typed ahead behind
+// a long fetch is saved although the window closes while that fetch runs. The fetch queued
+// behind them is not run.
+TEST_F(DesktopRun, SavesAndDeletesQueuedWhenTheWindowClosesAreInTheFileAtTheEnd) {
+  operation_running = false;
+  // Stands in for a long fetch: it ends only once shut-down has begun.
+  register_function("long_fetch", [](const std::string&) {
+    operation_running = true;
+    while (!stop_requested) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return std::string("rows");
+  });
+  fake_on_ui_thread([] {
+    fake_page_posts(u"1:create_contest:Typed Ahead");
+    fake_page_posts(u"2:save_division:none\x1f" u"Junior\x1f" u"3");
+    fake_page_posts(u"3:long_fetch:");
+    fake_page_posts(u"4:save_class_type:none\x1f" u"Typed ahead");
+    fake_page_posts(u"5:fetch_class_types:");
+    fake_page_posts(u"6:delete_division:1000");
+    fake_page_posts(u"7:call_save_contestant:none\x1f" u"1010\x1f" u"Ann");  // no such team: refused
+    close_once_the_operation_runs();
+  });
+  ASSERT_EQ(run_desktop_app(u"x"), 0);
+
+  EXPECT_EQ(fake_refused_replies(), (Calls{"3:rows", "4:", "6:", "7:" + CONSISTENCY_ERROR}));
+  expect_contest_closed_whole(home.desktop() / "Typed Ahead" / "contest.db");
+  EXPECT_EQ(query("SELECT name FROM class_types"), "Typed ahead");
+  EXPECT_EQ(query("SELECT COUNT(*) FROM divisions"), "0");
+}
+
+// The worker is in the middle of reading the contest when the window closes: the contest is
+// closed only once that operation has ended, so it closes whole, its WAL merged into the file.
+TEST_F(DesktopRun, AnOperationReadingTheContestAtTheCloseEndsBeforeTheContestCloses) {
+  operation_running = false;
+  register_function("long_read", [](const std::string&) {
+    Statement reading = prepare_statement("SELECT name FROM divisions");
+    EXPECT_TRUE(reading.next_row());
+    operation_running = true;
+    while (!stop_requested) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // Still reading well after the stop, when a close that did not wait for it would come.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return column_text(reading, 0);
+  });
+  fake_on_ui_thread([] {
+    fake_page_posts(u"1:create_contest:Busy");
+    fake_page_posts(u"2:save_division:none\x1f" u"Junior\x1f" u"3");
+    fake_page_posts(u"3:long_read:");
+    close_once_the_operation_runs();
+  });
+  ASSERT_EQ(run_desktop_app(u"x"), 0);
+
+  EXPECT_EQ(fake_refused_replies(), Calls{"3:Junior"});
+  expect_contest_closed_whole(home.desktop() / "Busy" / "contest.db");
+  EXPECT_EQ(query("SELECT name FROM divisions"), "Junior");
 }

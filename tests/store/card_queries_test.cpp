@@ -125,6 +125,37 @@ TEST_F(CardQueries, MalformedBodiesAnswerFixedTextsAndStoreNothing) {
   EXPECT_EQ(query("SELECT COUNT(*) FROM placings"), "0");
 }
 
+// std::stoi would read each of these as a number, but no card page writes one so: a save
+// stores nothing and a fetch answers as for any field that is not a number.
+TEST_F(CardQueries, NumbersAreTakenOnlyAsPlainDigits) {
+  ASSERT_EQ(call("save_card_placing", join_fields({"1011", "1", "2134"})), "true");
+  const std::string before = database_snapshot();
+  for (const char* bad : {"4e1", "14.9", " 9", "+9", "09", "9 ", "9\t"})
+    EXPECT_EQ(call("save_card_reasons", join_fields({"1011", "1", bad})), "false") << bad;
+  for (const char* bad : {"+1012", " 1012", "1012abc", "01012"})
+    EXPECT_EQ(call("save_card_placing", join_fields({bad, "1", "2134"})), "false") << bad;
+  for (const char* bad : {"+1", " 1", "1x", "01"}) {
+    EXPECT_EQ(call("save_card_placing", join_fields({"1012", bad, "2134"})), "false") << bad;
+    EXPECT_EQ(call("save_card_reasons", join_fields({"1011", bad, "9"})), "false") << bad;
+  }
+  for (const char* bad : {"+2134", "02134", "2134 ", "-0"})
+    EXPECT_EQ(call("save_card_placing", join_fields({"1012", "1", bad})), "false") << bad;
+  for (const char* bad : {"+1011", " 1011", "1011x", "01011"}) {
+    EXPECT_EQ(call("save_card_reasons", join_fields({bad, "1", "9"})), "false") << bad;
+    EXPECT_EQ(call("fetch_card_names", join_fields({bad, "1"})), INVALID_NUMBER_ERROR) << bad;
+    EXPECT_EQ(call("fetch_card_names_and_placing", join_fields({bad, "1"})), INVALID_NUMBER_ERROR) << bad;
+  }
+  for (const char* bad : {"+1", "01", "1 "}) {
+    EXPECT_EQ(call("fetch_card_names", join_fields({"1011", bad})), INVALID_NUMBER_ERROR) << bad;
+    EXPECT_EQ(call("fetch_card_names_and_placing", join_fields({"1011", bad})), INVALID_NUMBER_ERROR) << bad;
+  }
+  EXPECT_EQ(database_snapshot(), before);
+  // Plain digits, 0 among them, are taken as before.
+  EXPECT_EQ(call("save_card_placing", join_fields({"1012", "1", "0"})), "true");
+  EXPECT_EQ(call("save_card_reasons", join_fields({"1011", "1", "9"})), "true");
+  EXPECT_EQ(placing("1011", "1"), join_fields({"2134", "9"}));
+}
+
 TEST_F(CardQueries, AFileWithoutContestTablesNeverShowsSqliteMessages) {
   execute("DROP TABLE placings;");
   EXPECT_EQ(call("fetch_card_names_and_placing", join_fields({"1011", "1"})), DATABASE_PROBLEM_ERROR);

@@ -66,6 +66,8 @@ TEST_F(ContestFile, AFileDeletedOrMovedWhileOpenTakesNoFurtherSaveAndKeepsEarlie
   expect_ok("save_division", {"none", "Junior", ""});
   fs::remove(file());
   EXPECT_EQ(call("save_card_placing", join_fields({"1011", "1", "2134"})), "false");
+  // Closed at once, with the statements it kept from earlier saves: nothing of it was running.
+  EXPECT_EQ(contest_db, nullptr);
   EXPECT_EQ(call("save_division", join_fields({"none", "Senior", ""})), CONTEST_MOVED_ERROR);
   EXPECT_EQ(call("save_division", join_fields({"none", "Open", ""})), CONTEST_MOVED_ERROR);
   close_database();

@@ -177,6 +177,22 @@ TEST_F(RescoringTest, SelectsOnlyPlacingsThatMayHaveChanged) {
   EXPECT_EQ(scores(3), "48/48");
 }
 
+TEST_F(RescoringTest, AClassChangedAfterEveryPlacingWasScoredIsRescored) {
+  add_placing(1, 1, 1011, 2134, "NULL", PLACINGS_SAVED);
+  add_placing(2, 1, 1012, 1234, "40", PLACINGS_SAVED);
+  rescore_placings();
+  ASSERT_EQ(scores(1), "48/48");
+  ASSERT_EQ(scores(2), "50/90");
+
+  // Nothing but the class is saved after the last pass: its official placing becomes 2134.
+  set_scored_at(LAST_PASS);
+  execute("UPDATE classes SET placing = 2134, timestamp = '2024-05-01 10:01:00' WHERE id = 1");
+  EXPECT_TRUE(scores_out_of_date(LAST_PASS));
+  rescore_placings();
+  EXPECT_EQ(scores(1), "50/50");
+  EXPECT_EQ(scores(2), "48/88");
+}
+
 TEST_F(RescoringTest, ClockSetBackStillScores) {
   add_placing(1, 1, 1011, 2134, "NULL", PLACINGS_SAVED);
   add_placing(2, 1, 1012, 2134, "NULL", PLACINGS_SAVED);
