@@ -99,13 +99,13 @@ std::string build_contest(const fs::path& file, const std::string& name) {
   CloseUnlessKept close_always;
   try {
     execute_script(contest_db, schema_sql);
-  } catch (const SqliteFailure&) {
-    return SCHEMA_FAILED_ERROR;
+  } catch (const SqliteFailure& failure) {
+    return cause_text_or(failure.code, SCHEMA_FAILED_ERROR);
   }
   {
     Statement insert = prepare_statement("INSERT INTO contest (name, scored_at) VALUES (?, '2020-01-01 00:00:00');");
     insert.bind_text(1, name);
-    if (insert.step() != SQLITE_DONE) return NOT_INITIALIZED_ERROR;
+    if (const int rc = insert.step(); rc != SQLITE_DONE) return cause_text_or(rc, NOT_INITIALIZED_ERROR);
   }
   // Everything in the file itself and the WAL emptied before the folder is named: what gets
   // the name is complete on disk.
