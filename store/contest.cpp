@@ -2,14 +2,17 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>  // renameat2
-#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
 
+#include "store/contest_folder.h"
 #include "store/database.h"
 #include "store/desktop_hooks.h"
 #include "store/failures.h"
@@ -50,17 +53,26 @@ struct CloseUnlessKept {
   }
 };
 
+[[noreturn]] void raise_errno(const char* what, const fs::path& path, int error) {
+  throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
+}
+
 // A new hidden folder on the Desktop in which a contest is made whole before it gets its
 // name; removed with everything in it unless kept. Declared before the connection's guard,
-// so the connection is closed first.
+// so the connection is closed first. Made by mkdir, not mkdtemp, whose folders are the
+// owner's alone: the contest folder gets the mode the umask gives every new folder.
 struct MakingFolder {
   fs::path path;
   bool keep = false;
   explicit MakingFolder(const fs::path& desktop) {
-    std::string pattern = (desktop / ".tallywell-new-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-      throw fs::filesystem_error("mkdtemp", desktop, std::error_code(errno, std::generic_category()));
-    path = pattern;
+    static std::mt19937_64 draw{std::random_device{}()};
+    for (int attempt = 1;; ++attempt) {
+      char name[32];
+      std::snprintf(name, sizeof name, ".tallywell-new-%016llx", static_cast<unsigned long long>(draw()));
+      path = desktop / name;
+      if (::mkdir(path.c_str(), 0777) == 0) return;
+      if (errno != EEXIST || attempt == 100) raise_errno("mkdir", path, errno);
+    }
   }
   ~MakingFolder() {
     std::error_code ignored;
@@ -71,11 +83,11 @@ struct MakingFolder {
 // Makes a folder's entries durable, so a rename after it cannot outlive what it renames.
 void sync_folder(const fs::path& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) throw fs::filesystem_error("open", folder, std::error_code(errno, std::generic_category()));
+  if (fd < 0) raise_errno("open", folder, errno);
   const int rc = fsync(fd);
   const int error = errno;
   ::close(fd);
-  if (rc != 0) throw fs::filesystem_error("fsync", folder, std::error_code(error, std::generic_category()));
+  if (rc != 0) raise_errno("fsync", folder, error);
 }
 
 // The settings every contest connection runs with; the empty text once all are set.
@@ -116,14 +128,27 @@ std::string build_contest(const fs::path& file, const std::string& name) {
   }
   return std::string();
 }
+}  // namespace
 
-// Gives the finished folder the contest's name, unless something has taken the name since.
+// Names the finished folder unless something has taken the name since the existence check.
 bool name_folder(const fs::path& made, const fs::path& folder) {
   if (renameat2(AT_FDCWD, made.c_str(), AT_FDCWD, folder.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno == EEXIST || errno == ENOTEMPTY) return false;
-  throw fs::filesystem_error("rename", made, folder, std::error_code(errno, std::generic_category()));
+  if (errno != EINVAL && errno != ENOSYS)
+    throw fs::filesystem_error("rename", made, folder, std::error_code(errno, std::generic_category()));
+  // The file system cannot rename without replacing: the name is taken first with a folder
+  // that only this call can have made (mkdir never takes a name that is there), and the
+  // finished folder then replaces that empty one.
+  if (::mkdir(folder.c_str(), 0700) != 0) {
+    if (errno == EEXIST) return false;
+    raise_errno("mkdir", folder, errno);
+  }
+  if (::rename(made.c_str(), folder.c_str()) == 0) return true;
+  const int error = errno;
+  ::rmdir(folder.c_str());  // gone only while still empty: whatever was put there since stays
+  if (error == EEXIST || error == ENOTEMPTY) return false;
+  throw fs::filesystem_error("rename", made, folder, std::error_code(error, std::generic_category()));
 }
-}  // namespace
 
 std::string create_contest(const std::string& name) {
   const std::string desktop = find_desktop_folder ? find_desktop_folder() : std::string();

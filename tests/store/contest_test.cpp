@@ -1,10 +1,23 @@
 // Creating a contest on the Desktop and opening one through the file dialog.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <stdio.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <fstream>
+#include <functional>
 
 #include "shell/contest_dialog.h"
+#include "store/contest_folder.h"
 #include "store/failures.h"
 #include "store/operations.h"
 #include "store/schema.h"
@@ -34,6 +47,71 @@ void change_file(const fs::path& file, const std::string& sql) {
   OtherProgram other(file);
   ASSERT_EQ(other.opened, SQLITE_OK);
   EXPECT_EQ(other.exec(sql), SQLITE_OK) << sql << ": " << sqlite3_errmsg(other.db);
+}
+
+#if defined(__x86_64__)
+constexpr __u32 THIS_ARCH = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+constexpr __u32 THIS_ARCH = AUDIT_ARCH_AARCH64;
+#endif
+const std::string NO_FILTER = "<no seccomp filter>";
+
+// From here on in this process, renameat2 with RENAME_NOREPLACE fails with EINVAL, as on file
+// systems that lack it (NFS, some FUSE ones). True once that is so.
+bool refuse_no_replace_renames() {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, THIS_ARCH, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_renameat2, 0, 3),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args) + 4 * sizeof(__u64)),  // flags, low half
+      BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, RENAME_NOREPLACE, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EINVAL),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+    return false;
+  // Unfiltered, renaming nothing fails with ENOENT.
+  return renameat2(AT_FDCWD, "/nothing-here", AT_FDCWD, "/nothing-there", RENAME_NOREPLACE) != 0 && errno == EINVAL;
+}
+
+// Runs body in a child process where no rename can refuse to replace, and answers the text it
+// answered, or NO_FILTER when that could not be arranged. Files it makes stay for the test.
+std::string where_renames_always_replace(const std::function<std::string()>& body) {
+  int ends[2];
+  if (pipe(ends) != 0) return "<no pipe>";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(ends[0]);
+    std::string text = NO_FILTER;
+    try {  // nothing may leave the child but its answer
+      if (refuse_no_replace_renames()) text = body();
+    } catch (const std::exception& e) {
+      text = std::string("<raised: ") + e.what() + ">";
+    }
+    const bool written = write(ends[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    _exit(written ? 0 : 1);
+  }
+  close(ends[1]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+  close(ends[0]);
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return "<child failed: " + text + ">";
+  return text;
+}
+
+// Names a finished folder as creation does, and answers how that went.
+std::string try_naming(const fs::path& made, const fs::path& folder) {
+  try {
+    return name_folder(made, folder) ? "named" : "refused";
+  } catch (const std::exception& e) {
+    return e.what();
+  }
 }
 }  // namespace
 
@@ -79,6 +157,51 @@ TEST_F(Contest, CreateWhileOpenLeavesTheOpenContestAndMakesNothing) {
   EXPECT_FALSE(fs::exists(home.desktop() / "Second"));
   close_database();
   EXPECT_EQ(create_contest("Second"), "");
+}
+
+TEST_F(Contest, CreateGivesTheFolderTheModeTheUmaskGivesNewFolders) {
+  const mode_t saved = umask(027);
+  const std::string result = create_contest("Shared");
+  umask(saved);
+  ASSERT_EQ(result, "");
+  EXPECT_EQ(fs::status(home.desktop() / "Shared").permissions(), static_cast<fs::perms>(0750));
+}
+
+TEST_F(Contest, NamingTheFinishedFolderNeverReplacesAFolderMadeUnderTheNameMeanwhile) {
+  const fs::path made = home.desktop() / ".made";
+  const fs::path taken = home.desktop() / "Taken";
+  fs::create_directories(made);
+  std::ofstream(made / "contest.db") << "made";
+  fs::create_directories(taken);
+
+  EXPECT_EQ(try_naming(made, taken), "refused");
+  EXPECT_TRUE(fs::is_empty(taken));
+  const std::string refused = where_renames_always_replace([&] { return try_naming(made, taken); });
+  if (refused == NO_FILTER) GTEST_SKIP() << "no seccomp filter can be installed here";
+  EXPECT_EQ(refused, "refused");
+  EXPECT_TRUE(fs::is_empty(taken));
+  EXPECT_EQ(file_bytes(made / "contest.db"), "made");
+
+  // Once the name is free again, it is given there too.
+  fs::remove(taken);
+  EXPECT_EQ(where_renames_always_replace([&] { return try_naming(made, taken); }), "named");
+  EXPECT_EQ(file_bytes(taken / "contest.db"), "made");
+  EXPECT_FALSE(fs::exists(made));
+}
+
+TEST_F(Contest, CreateWorksWhereRenamesCannotRefuseToReplace) {
+  const std::string result = where_renames_always_replace([] {
+    const std::string answer = create_contest("Show");
+    close_database();
+    return answer;
+  });
+  if (result == NO_FILTER) GTEST_SKIP() << "no seccomp filter can be installed here";
+  EXPECT_EQ(result, "");
+  std::vector<std::string> entries;
+  for (const auto& entry : fs::directory_iterator(home.desktop())) entries.push_back(entry.path().filename());
+  EXPECT_EQ(entries, std::vector<std::string>{"Show"});
+  dialog_answer = (home.desktop() / "Show" / "contest.db").string();
+  EXPECT_EQ(open_contest(""), "Show");
 }
 
 TEST_F(Contest, CreateRefusesNamesThatLeaveOrBreakTheDesktopFolder) {
