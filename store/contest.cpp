@@ -48,8 +48,11 @@ bool is_allowed_contest_name(const std::string& name) {
 // half-open contest that blocks every later create or open.
 struct CloseUnlessKept {
   bool keep = false;
+  bool leave_wal = false;  // a WAL the file came with stays as it came, not merged into it
   ~CloseUnlessKept() {
-    if (!keep) close_database();
+    if (keep) return;
+    if (leave_wal) leave_wal_at_close();
+    close_database();
   }
 };
 
@@ -100,6 +103,30 @@ std::string configure_connection() {
     set_busy_timeout(5000);
   } catch (const SqliteFailure&) {
     return BUSY_TIMEOUT_FAILED_ERROR;
+  }
+  return std::string();
+}
+
+bool names_damage(int code) {
+  return (code & 0xFF) == SQLITE_CORRUPT || (code & 0xFF) == SQLITE_NOTADB;
+}
+
+// Why the file just opened cannot be the contest, or the empty text when it can. Nothing of
+// the file is run or written before this: the file is left as it came when refused.
+std::string refusal_of_opened_file() {
+  // SQLite falls back to reading a file it may not write; every save would then fail.
+  if (contest_is_read_only()) return READ_ONLY_CONTEST_ERROR;
+  try {
+    if (std::string failure = configure_connection(); !failure.empty()) return failure;
+    // Before any query of the file's tables, where a view or trigger another program put
+    // there could run; and before every save, which the file's triggers would join.
+    if (!holds_contest_schema(contest_db)) return NOT_A_CONTEST_ERROR;
+    // Every page read once: a damaged file taking saves spreads its damage.
+    Statement check = prepare_statement("PRAGMA quick_check(1);");
+    if (!check.next_row() || column_text(check, 0) != "ok") return DAMAGED_CONTEST_ERROR;
+  } catch (const SqliteFailure& failure) {
+    if (names_damage(failure.code)) return DAMAGED_CONTEST_ERROR;
+    throw;
   }
   return std::string();
 }
@@ -188,12 +215,15 @@ std::string open_contest(const std::string&) {
   if (path.empty()) return NO_CONTEST_CHOSEN;
   if (contest_db && !contest_file_in_place()) close_database();
   if (contest_db) return OPEN_FAILED_ERROR;
+  // A refused file is left as it came, its WAL included; a WAL that SQLite makes here stays
+  // empty and goes again at close.
+  std::error_code unknown;
+  const bool came_with_wal = fs::exists(path + "-wal", unknown);
   // Without SQLITE_OPEN_CREATE: a file that vanished since it was chosen is not made anew.
   if (!open_database(path, SQLITE_OPEN_READWRITE)) return OPEN_FAILED_ERROR;
   CloseUnlessKept guard;
-  // SQLite falls back to reading a file it may not write; every save would then fail.
-  if (contest_is_read_only()) return READ_ONLY_CONTEST_ERROR;
-  if (std::string failure = configure_connection(); !failure.empty()) return failure;
+  guard.leave_wal = came_with_wal || unknown;
+  if (std::string refusal = refusal_of_opened_file(); !refusal.empty()) return refusal;
   std::string name;
   {
     Statement query = prepare_statement("SELECT name FROM contest;");
@@ -205,8 +235,6 @@ std::string open_contest(const std::string&) {
   // The page reads "None" as "no contest chosen", so a contest of that name would be open in
   // the host while the page thinks none is, and nothing else could be opened.
   if (name == NO_CONTEST_CHOSEN) return CONTEST_NAMED_NONE_ERROR;
-  // A file without every table and rule would store records the contest's rules never checked.
-  if (!holds_contest_schema(contest_db)) return NOT_A_CONTEST_ERROR;
   keep_scored_at_behind_saves();
   guard.keep = true;
   return name;

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <fstream>
@@ -33,7 +34,9 @@ const std::string S(1, FIELD_SEPARATOR);
 const std::string OPEN_FAILED = "ERROR:Critical failure, the database could not be opened.";
 
 const std::string NOT_A_CONTEST =
-    "ERROR:This file is not a whole contest: some of the contest's tables or rules are missing.";
+    "ERROR:This file is not a contest file: some of the contest's tables or rules are missing, changed or added.";
+const std::string DAMAGED_CONTEST =
+    "ERROR:The contest file is damaged and cannot be opened. Open a backup copy of the contest instead.";
 const std::string READ_ONLY_CONTEST =
     "ERROR:This contest file cannot be written: the file or its folder is read-only.";
 
@@ -47,6 +50,20 @@ void change_file(const fs::path& file, const std::string& sql) {
   OtherProgram other(file);
   ASSERT_EQ(other.opened, SQLITE_OK);
   EXPECT_EQ(other.exec(sql), SQLITE_OK) << sql << ": " << sqlite3_errmsg(other.db);
+}
+
+std::vector<std::string> entries_of(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Bytes written over a file's own at an offset, as a failing disk or an interrupted copy does.
+void overwrite(const fs::path& file, std::uintmax_t offset, const std::string& bytes) {
+  std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+  out.seekp(static_cast<std::streamoff>(offset));
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 #if defined(__x86_64__)
@@ -197,9 +214,7 @@ TEST_F(Contest, CreateWorksWhereRenamesCannotRefuseToReplace) {
   });
   if (result == NO_FILTER) GTEST_SKIP() << "no seccomp filter can be installed here";
   EXPECT_EQ(result, "");
-  std::vector<std::string> entries;
-  for (const auto& entry : fs::directory_iterator(home.desktop())) entries.push_back(entry.path().filename());
-  EXPECT_EQ(entries, std::vector<std::string>{"Show"});
+  EXPECT_EQ(entries_of(home.desktop()), std::vector<std::string>{"Show"});
   dialog_answer = (home.desktop() / "Show" / "contest.db").string();
   EXPECT_EQ(open_contest(""), "Show");
 }
@@ -245,8 +260,8 @@ TEST_F(Contest, OpenRefusesWhileAContestIsOpen) {
 
 TEST_F(Contest, AFailedOpenLeavesNoContestOpenSoAnotherCanBeChosen) {
   fs::create_directories(home.desktop());
-  // An SQLite file without a contest row, and a file that is no database at all.
-  change_file(home.desktop() / "empty.db", "CREATE TABLE contest (id INTEGER PRIMARY KEY, name TEXT, scored_at TEXT);");
+  // A contest file without its contest row, and a file that is no database at all.
+  change_file(home.desktop() / "empty.db", schema_sql);
   std::ofstream(home.desktop() / "notes.db") << std::string(4096, 'z');
 
   dialog_answer = (home.desktop() / "empty.db").string();
@@ -254,7 +269,7 @@ TEST_F(Contest, AFailedOpenLeavesNoContestOpenSoAnotherCanBeChosen) {
   EXPECT_EQ(contest_db, nullptr);
 
   dialog_answer = (home.desktop() / "notes.db").string();
-  EXPECT_EQ(run_payload("open_contest:"), DATABASE_PROBLEM_ERROR);
+  EXPECT_EQ(run_payload("open_contest:"), DAMAGED_CONTEST);
   EXPECT_EQ(contest_db, nullptr);
 
   ASSERT_EQ(create_contest("Real"), "");
@@ -275,9 +290,7 @@ TEST_F(Contest, OpenPassesTheDialogPathThroughByteForByte) {
 TEST_F(Contest, AContestStoredAsNoneIsRefusedAndLeftClosed) {
   // Made by hand or by an older copy: the page could not tell it from a cancelled dialog.
   fs::create_directories(home.desktop());
-  change_file(home.desktop() / "none.db",
-              "CREATE TABLE contest (id INTEGER PRIMARY KEY, name TEXT, scored_at TEXT);"
-              "INSERT INTO contest VALUES (1, 'None', '2020-01-01 00:00:00');");
+  change_file(home.desktop() / "none.db", schema_sql + "INSERT INTO contest VALUES (1, 'None', '2020-01-01 00:00:00');");
   dialog_answer = (home.desktop() / "none.db").string();
   EXPECT_EQ(open_contest(""), "ERROR:A contest named None cannot be opened. Rename it first.");
   EXPECT_EQ(contest_db, nullptr);
@@ -315,7 +328,18 @@ TEST_F(Contest, OpenRefusesFilesThatAreNotWholeContestsAndChangesNone) {
               "CREATE TABLE contest (id INTEGER PRIMARY KEY, name TEXT, scored_at TEXT);"
               "INSERT INTO contest VALUES (1, 'Lonely', '2020-01-01 00:00:00');");
   std::vector<fs::path> foreign{lonely};
-  for (const char* damage : {"DROP TRIGGER set_team_number;", "ALTER TABLE placings DROP COLUMN total_score;"}) {
+  for (const char* damage : {
+           "DROP TRIGGER set_team_number;", "ALTER TABLE placings DROP COLUMN total_score;",
+           // Another program's rules in place of the contest's or beside them, which every save
+           // would run: a limit that no longer limits, a bonus for everyone, a save that never ends.
+           "DROP TRIGGER check_contestant_number_limit; CREATE TRIGGER check_contestant_number_limit "
+           "BEFORE INSERT ON contestants BEGIN SELECT 1; END;",
+           "CREATE TRIGGER bonus AFTER INSERT ON placings BEGIN UPDATE placings SET reasons_score = 50; END;",
+           "CREATE TRIGGER stall AFTER INSERT ON placings BEGIN SELECT COUNT(*) FROM "
+           "(WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT n FROM r); END;",
+           "CREATE VIEW everyone AS SELECT name FROM contestants;", "CREATE INDEX by_time ON placings (timestamp);",
+           "ALTER TABLE placings ADD COLUMN note TEXT;",
+           "CREATE TABLE notes (id INTEGER PRIMARY KEY AUTOINCREMENT, note TEXT);"}) {
     const std::string name = "Damaged " + std::to_string(foreign.size());
     ASSERT_EQ(create_contest(name), "");
     close_database();
@@ -329,11 +353,81 @@ TEST_F(Contest, OpenRefusesFilesThatAreNotWholeContestsAndChangesNone) {
     EXPECT_EQ(run_payload("open_contest:"), NOT_A_CONTEST) << file;
     EXPECT_EQ(contest_db, nullptr) << file;
     EXPECT_EQ(file_bytes(file), before) << file;
+    if (file != lonely) EXPECT_EQ(entries_of(file.parent_path()), std::vector<std::string>{"contest.db"}) << file;
   }
   ASSERT_EQ(create_contest("Whole"), "");
   close_database();
   dialog_answer = (home.desktop() / "Whole" / "contest.db").string();
   EXPECT_EQ(open_contest(""), "Whole");
+  close_database();
+
+  // Another program that ran the same script, laid out with other line ends and indents.
+  std::string relaid;
+  for (std::size_t i = 0; i < schema_sql.size(); ++i) {
+    if (schema_sql.compare(i, 2, "  ") == 0) relaid += '\t', ++i;
+    else relaid += schema_sql[i] == '\n' ? std::string("\r\n") : std::string(1, schema_sql[i]);
+  }
+  fs::create_directories(home.desktop() / "Elsewhere");
+  change_file(home.desktop() / "Elsewhere" / "contest.db",
+              relaid + "INSERT INTO contest VALUES (1, 'Elsewhere', '2020-01-01 00:00:00');");
+  dialog_answer = (home.desktop() / "Elsewhere" / "contest.db").string();
+  EXPECT_EQ(open_contest(""), "Elsewhere");
+}
+
+TEST_F(Contest, OpenRefusesADamagedFileAndLeavesItAsItCame) {
+  ASSERT_EQ(create_contest("Show"), "");
+  // Enough placings to fill pages of their own beyond the first.
+  execute("INSERT INTO divisions (name) VALUES ('D'); INSERT INTO teams (division_no, type, name) VALUES (1000, 'Group', 'G');"
+          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 9) "
+          "INSERT INTO contestants (team_no, name) SELECT 1010, 'C' || i FROM n;"
+          "INSERT INTO class_types (name) VALUES ('T');"
+          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200) "
+          "INSERT INTO classes (type_id, name, placing, cuts, timestamp) SELECT 1, 'K' || i, 1234, 123, 'then' FROM n;"
+          "INSERT INTO placings (class_id, contestant_no, placing, timestamp) "
+          "SELECT classes.id, contestants.number, 2134, 'then' FROM classes, contestants;");
+  const auto pages = std::stoul(query("PRAGMA page_count;"));
+  close_database();
+  const fs::path whole = home.desktop() / "Show" / "contest.db";
+  ASSERT_EQ(entries_of(whole.parent_path()), std::vector<std::string>{"contest.db"});
+  const std::string bytes = file_bytes(whole);
+  const std::size_t schema_text = bytes.find("CREATE TABLE placings");
+  ASSERT_NE(schema_text, std::string::npos);
+
+  // Taken as copies that went wrong: a page of junk, a lost file header, a garbled table
+  // definition, a file cut short, and a page of junk in a file that came with its WAL.
+  const auto copy = [&](const std::string& name) {
+    fs::create_directories(home.desktop() / name);
+    fs::copy_file(whole, home.desktop() / name / "contest.db");
+    return home.desktop() / name / "contest.db";
+  };
+  std::vector<fs::path> damaged;
+  overwrite(damaged.emplace_back(copy("Junk page")), 4096 * (pages / 2), std::string(4096, '\xFF'));
+  overwrite(damaged.emplace_back(copy("No header")), 0, std::string(16, 'x'));
+  overwrite(damaged.emplace_back(copy("Garbled")), schema_text, "CREATE TABLX");
+  fs::resize_file(damaged.emplace_back(copy("Cut short")), 4096 * (pages / 2));
+  const fs::path with_wal = damaged.emplace_back(copy("Crashed"));
+  {
+    // Its last save still only in the WAL, as a program that stopped mid-contest leaves it.
+    OtherProgram other(with_wal);
+    ASSERT_EQ(other.exec("PRAGMA wal_autocheckpoint = 0; UPDATE classes SET cuts = 321 WHERE id = 1;"), SQLITE_OK);
+    fs::copy_file(with_wal.string() + "-wal", home.desktop() / "wal");
+  }
+  fs::rename(home.desktop() / "wal", with_wal.string() + "-wal");
+  overwrite(with_wal, 4096 * (pages - 1), std::string(4096, '\xFF'));  // a page of placings, not in the WAL
+
+  for (const fs::path& file : damaged) {
+    const std::vector<std::string> entries = entries_of(file.parent_path());
+    const std::string before = file_bytes(file);
+    const std::string wal_before = file_bytes(file.string() + "-wal");
+    dialog_answer = file.string();
+    EXPECT_EQ(run_payload("open_contest:"), DAMAGED_CONTEST) << file;
+    EXPECT_EQ(contest_db, nullptr) << file;
+    EXPECT_EQ(file_bytes(file), before) << file;
+    EXPECT_EQ(file_bytes(file.string() + "-wal"), wal_before) << file;
+    if (file != with_wal) EXPECT_EQ(entries_of(file.parent_path()), entries) << file;
+  }
+  dialog_answer = whole.string();
+  EXPECT_EQ(open_contest(""), "Show");
 }
 
 TEST_F(Contest, OpenRefusesAContestFileThatCannotBeWritten) {
