@@ -364,8 +364,12 @@ TEST_F(Contest, OpenRefusesFilesThatAreNotWholeContestsAndChangesNone) {
   // Another program that ran the same script, laid out with other line ends and indents.
   std::string relaid;
   for (std::size_t i = 0; i < schema_sql.size(); ++i) {
-    if (schema_sql.compare(i, 2, "  ") == 0) relaid += '\t', ++i;
-    else relaid += schema_sql[i] == '\n' ? std::string("\r\n") : std::string(1, schema_sql[i]);
+    if (schema_sql.compare(i, 2, "  ") == 0) {
+      relaid += '\t';
+      ++i;
+    } else {
+      relaid += schema_sql[i] == '\n' ? std::string("\r\n") : std::string(1, schema_sql[i]);
+    }
   }
   fs::create_directories(home.desktop() / "Elsewhere");
   change_file(home.desktop() / "Elsewhere" / "contest.db",
