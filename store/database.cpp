@@ -228,9 +228,19 @@ void checkpoint_truncate(sqlite3* db) {
     throw SqliteFailure(std::string("Failed to merge the WAL: ") + sqlite3_errmsg(db), sqlite3_extended_errcode(db));
 }
 
+namespace {
+// Contest files travel between machines: no statement may damage the file on purpose, and
+// the file's own triggers and views may call no function that has effects beyond its result.
+bool guard_against_foreign_files(sqlite3* db) {
+  return sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) == SQLITE_OK &&
+         sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) == SQLITE_OK;
+}
+}  // namespace
+
 bool open_database(const std::string& utf8_path, int flags) {
   if (contest_db) return false;
-  if (sqlite3_open_v2(utf8_path.c_str(), &contest_db, flags, nullptr) == SQLITE_OK) {
+  if (sqlite3_open_v2(utf8_path.c_str(), &contest_db, flags, nullptr) == SQLITE_OK &&
+      guard_against_foreign_files(contest_db)) {
     closed_as_moved = false;
     return true;
   }
@@ -262,6 +272,10 @@ void close_moved_contest() {
   sqlite3_close_v2(contest_db);
 }
 }  // namespace
+
+void leave_wal_at_close() {
+  sqlite3_db_config(contest_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
 
 void close_database() {
   if (!contest_db) {

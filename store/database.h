@@ -138,6 +138,10 @@ void set_busy_timeout(int milliseconds);
 // not be written).
 bool contest_is_read_only();
 
+// Makes the contest connection's close leave the WAL beside the file as it is, not merged
+// into the file. Needs an open contest.
+void leave_wal_at_close();
+
 // Closes the contest connection, if any. A contest whose file was moved, replaced or
 // deleted is closed without its WAL ever reaching the file that now has its name.
 void close_database();

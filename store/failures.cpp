@@ -7,6 +7,8 @@
 
 const std::string* cause_text(int code) {
   if (code == SQLITE_READONLY_DBMOVED) return &CONTEST_MOVED_ERROR;
+  // The WAL's index beside the file could not grow: SQLite reports the full disk this way.
+  if (code == SQLITE_IOERR_SHMSIZE) return &DISK_FULL_ERROR;
   switch (code & 0xFF) {
     case SQLITE_FULL:
       return &DISK_FULL_ERROR;

@@ -42,11 +42,12 @@ std::string save_placing(const std::string& args) {
   return step_changed_result(statement);
 }
 
-// Newest write first.
+// Newest write first. Stamps have whole seconds, so among placings written within one
+// second the one entered last (the higher id) comes first.
 std::string fetch_placings(const std::string&) {
   return run_fetch(
       "SELECT id, class_id, contestant_no, placing, reasons_score FROM placings "
-      "ORDER BY timestamp DESC;");
+      "ORDER BY timestamp DESC, id DESC;");
 }
 
 // Every contestant, also one without placings; those missing the most come first.

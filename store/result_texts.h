@@ -41,7 +41,10 @@ inline const std::string READ_ONLY_CONTEST_ERROR =
 inline const std::string NAME_NOT_RETRIEVED_ERROR = "ERROR:Contest name could not be retrieved.";
 inline const std::string CONTEST_NAMED_NONE_ERROR = "ERROR:A contest named None cannot be opened. Rename it first.";
 inline const std::string NOT_A_CONTEST_ERROR =
-    "ERROR:This file is not a whole contest: some of the contest's tables or rules are missing.";
+    "ERROR:This file is not a contest file: some of the contest's tables or rules are missing, "
+    "changed or added.";
+inline const std::string DAMAGED_CONTEST_ERROR =
+    "ERROR:The contest file is damaged and cannot be opened. Open a backup copy of the contest instead.";
 // What opening answers when no file was chosen; the page shows it as "no contest open".
 inline const std::string NO_CONTEST_CHOSEN = "None";
 

@@ -1,6 +1,6 @@
 #include "store/schema.h"
 
-#include <algorithm>
+#include <array>
 #include <set>
 
 #include "store/database.h"
@@ -141,22 +141,49 @@ CREATE TABLE IF NOT EXISTS placings (
 )SQL";
 
 namespace {
-// Every table, column and trigger of a database, one text each.
-const char* const SCHEMA_OBJECTS_SQL =
-    "SELECT type || ' ' || name FROM sqlite_master WHERE type IN ('table', 'trigger') "
-    "UNION ALL "
-    "SELECT 'column ' || m.name || '.' || c.name FROM sqlite_master AS m, pragma_table_info(m.name) AS c "
-    "WHERE m.type = 'table'";
+// Type, name, table and SQL text of one schema object.
+using SchemaObject = std::array<std::string, 4>;
 
-std::set<std::string> schema_objects(sqlite3* db) {
-  std::set<std::string> objects;
-  Statement query = prepare_statement(db, SCHEMA_OBJECTS_SQL);
-  while (query.next_row()) objects.insert(column_text(query, 0));
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+
+// The SQL text with every run of white space outside quotes made one blank, and none at
+// either end: the same script laid out otherwise (other line ends, tabs, indents) gives the
+// same text. Quoted text is kept as it is.
+std::string without_layout(const std::string& sql) {
+  std::string text;
+  char closing_quote = 0;
+  bool blank = false;
+  for (const char c : sql) {
+    if (closing_quote) {
+      text += c;
+      if (c == closing_quote) closing_quote = 0;  // a doubled quote closes and opens again
+      continue;
+    }
+    if (is_blank(c)) {
+      blank = !text.empty();
+      continue;
+    }
+    if (blank) text += ' ';
+    blank = false;
+    text += c;
+    if (c == '\'' || c == '"' || c == '`') closing_quote = c;
+    else if (c == '[') closing_quote = ']';
+  }
+  return text;
+}
+
+// Every object of the database's own schema; an automatic index has no SQL text.
+std::multiset<SchemaObject> schema_objects(sqlite3* db) {
+  std::multiset<SchemaObject> objects;
+  Statement query = prepare_statement(db, "SELECT type, name, tbl_name, sql FROM main.sqlite_schema;");
+  while (query.next_row())
+    objects.insert({column_text(query, 0), column_text(query, 1), column_text(query, 2),
+                    without_layout(column_text(query, 3))});
   return objects;
 }
 
 // What a new contest holds, taken from the script itself on a database in memory.
-std::set<std::string> contest_schema_objects() {
+std::multiset<SchemaObject> contest_schema_objects() {
   Connection memory(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
   execute_script(memory.db, schema_sql);
   return schema_objects(memory.db);
@@ -164,7 +191,6 @@ std::set<std::string> contest_schema_objects() {
 }  // namespace
 
 bool holds_contest_schema(sqlite3* db) {
-  static const std::set<std::string> expected = contest_schema_objects();
-  const std::set<std::string> present = schema_objects(db);
-  return std::includes(present.begin(), present.end(), expected.begin(), expected.end());
+  static const std::multiset<SchemaObject> expected = contest_schema_objects();
+  return schema_objects(db) == expected;
 }

@@ -6,6 +6,7 @@ extern const std::string schema_sql;
 
 struct sqlite3;
 
-// True when the database holds every table, column and trigger that schema_sql makes.
-// Raises a SqliteFailure when it cannot be read.
+// True when the database's schema is the one schema_sql makes: every object (table, index,
+// trigger, view) of the same type, name and table, with the same SQL text up to its layout,
+// and none missing or added. Raises a SqliteFailure when it cannot be read.
 bool holds_contest_schema(sqlite3* db);

@@ -103,6 +103,9 @@ TEST_F(Placings, EveryWriteStampsTheRowAndFetchListsNewestFirst) {
   age();
   expect_ok("save_placing", {"none", "2", "1011", "", "30"});
   EXPECT_EQ(ids_in_fetch_order(), "231");
+  // Stamps have whole seconds: placings typed within one second come newest first too.
+  execute("UPDATE placings SET timestamp = '2000-01-01 00:00:00';");
+  EXPECT_EQ(ids_in_fetch_order(), "321");
 }
 
 TEST_F(Placings, CountsPutTheMostMissingFirst) {
