@@ -353,7 +353,9 @@ TEST_F(Contest, OpenRefusesFilesThatAreNotWholeContestsAndChangesNone) {
     EXPECT_EQ(run_payload("open_contest:"), NOT_A_CONTEST) << file;
     EXPECT_EQ(contest_db, nullptr) << file;
     EXPECT_EQ(file_bytes(file), before) << file;
-    if (file != lonely) EXPECT_EQ(entries_of(file.parent_path()), std::vector<std::string>{"contest.db"}) << file;
+    if (file != lonely) {
+      EXPECT_EQ(entries_of(file.parent_path()), std::vector<std::string>{"contest.db"}) << file;
+    }
   }
   ASSERT_EQ(create_contest("Whole"), "");
   close_database();
@@ -428,7 +430,9 @@ TEST_F(Contest, OpenRefusesADamagedFileAndLeavesItAsItCame) {
     EXPECT_EQ(contest_db, nullptr) << file;
     EXPECT_EQ(file_bytes(file), before) << file;
     EXPECT_EQ(file_bytes(file.string() + "-wal"), wal_before) << file;
-    if (file != with_wal) EXPECT_EQ(entries_of(file.parent_path()), entries) << file;
+    if (file != with_wal) {
+      EXPECT_EQ(entries_of(file.parent_path()), entries) << file;
+    }
   }
   dialog_answer = whole.string();
   EXPECT_EQ(open_contest(""), "Show");
