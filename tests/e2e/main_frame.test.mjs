@@ -104,6 +104,7 @@ describe('frame', () => {
         if (name === 'fetch_placings') {
           return Array.from({ length: 2500 }, (_, i) => [i + 1, 1, 1011 + i, '1234', '']).flat().join(FS);
         }
+        if (name === 'fetch_contestants') return ['Open', 'North', 'İlker Öztürk', '1011'].join(FS);
         if (name === 'open_contest') return 'Frame';
         return '';
       },
@@ -205,6 +206,11 @@ describe('frame', () => {
     assert.deepEqual(await find('3410', false, true), { found: true, selected: '3410', shown: true }, 'one match wraps onto itself');
     assert.deepEqual(await find('1012', true), { found: true, selected: '1012', shown: true }, 'backwards from the bottom');
     assert.equal((await find('no such text')).found, false);
+    // Lower case is longer than the text itself here ("İ" becomes two characters).
+    await nav(page, 'contestants');
+    assert.deepEqual(await find('Öztürk'), { found: true, selected: 'Öztürk', shown: true });
+    assert.deepEqual(await find('öZTÜRK', true, true), { found: true, selected: 'Öztürk', shown: true });
+    await nav(page, 'placings');
 
     await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: 'http://127.0.0.1' });
     await page.click('#placings h1');
