@@ -223,6 +223,37 @@ describe('frame', () => {
     assert.ok(lines.includes('Placings') && lines.includes('Show/Hide Help'), 'the text around the table stays');
   });
 
+  test('a copy that starts or ends inside a row of a long table takes every selected row', async () => {
+    const { page, context } = ctx;
+    await nav(page, 'placings');
+    await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: 'http://127.0.0.1' });
+    // From the second cell of the first row to the given point of the last row, copied with
+    // the table scrolled to the given end.
+    const copyFrom = async (scrolled, endCell, endOffset) => {
+      await page.$eval('#placings-table', (t, bottom) => {
+        const c = t.closest('.table-container');
+        c.scrollTop = bottom ? c.scrollHeight : 0;
+      }, scrolled === 'bottom');
+      await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+      await page.evaluate(([cell, offset]) => {
+        const rows = document.querySelector('#placings-body').rows;
+        const range = document.createRange();
+        range.setStart(rows[0].cells[1].firstChild, 0);
+        range.setEnd(rows[rows.length - 1].cells[cell].firstChild, offset);
+        getSelection().removeAllRanges();
+        getSelection().addRange(range);
+      }, [endCell, endOffset]);
+      await page.keyboard.press('Control+C');
+      return (await page.evaluate(() => navigator.clipboard.readText())).split('\n');
+    };
+    const cells = await page.$$eval('#placings-body tr', (trs) => trs.map((tr) => Array.from(tr.cells, (c) => c.textContent)));
+    assert.equal(cells.length, 2500);
+    const [first, last] = [cells[0], cells[2499]];
+    const between = cells.slice(1, -1).map((row) => row.join('\t'));
+    assert.deepEqual(await copyFrom('top', 3, 0), [first.slice(1).join('\t'), ...between, last.join('\t')]);
+    assert.deepEqual(await copyFrom('bottom', 1, 2), [first.slice(1).join('\t'), ...between, `${last[0]}\t${last[1].slice(0, 2)}`]);
+  });
+
   test('print media hides the controls and shows long tables whole', async () => {
     const { page } = ctx;
     await nav(page, 'rankings');
