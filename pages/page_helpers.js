@@ -12,8 +12,9 @@ function joinFields(...fields) {
   return fields.join(FIELD_SEPARATOR);
 }
 
-function showError(error) {
-  alert('Error: ' + error.message);
+// entry, when given, names the entry a refused save was for.
+function showError(error, entry = null) {
+  alert('Error: ' + error.message + (entry === null ? '' : '\nNot saved: ' + entry));
 }
 
 // Runs a refresh; one whose fetch is rejected says why, as a failed save does. The refreshers

@@ -269,7 +269,7 @@ describe('input checks and record handling', () => {
     assert.deepEqual((await outcome(main.ctx, () => page.click('#save-team-btn'))).alerts, ['Enter a team name.']);
     // A team in a division without a team size is refused by the database.
     const refused = await outcome(main.ctx, () => saveTeam(page, 'Open', 'Team', 'North'));
-    assert.deepEqual(refused.alerts, ['Error: A data consistency check prevented this action.']);
+    assert.deepEqual(refused.alerts, ['Error: A data consistency check prevented this action.\nNot saved: North']);
     assert.deepEqual(refused.sent.map((m) => m.name), ['save_team', 'fetch_teams'], 'the refresh still runs');
     const group = await outcome(main.ctx, () => saveTeam(page, 'Open', 'Group', 'North', ' Coach N '));
     assert.equal(group.sent[0].args, ['none', '1000', 'Group', 'North', 'Coach N'].join(FS));
@@ -410,7 +410,12 @@ describe('input checks and record handling', () => {
     assert.deepEqual(reasonsOnly.alerts, []);
     assert.equal(reasonsOnly.sent[0].args, `none${FS}1${FS}1011${FS}${FS}45`);
     const noPlacing = await save({ contestant: '1012', reasons: '3', classNo: '2' });
-    assert.deepEqual(noPlacing.alerts, ['Error: A data consistency check prevented this action.']);
+    assert.deepEqual(noPlacing.alerts,
+      ['Error: A data consistency check prevented this action.\nNot saved: Class No. 2, Cont. No. 1012, Reasons 3']);
+    // The form is cleared for the next entry at once: a refused one is named in the message.
+    const noContestant = await save({ classNo: '1', contestant: '1099', placing: '1234' });
+    assert.deepEqual(noContestant.alerts,
+      ['Error: A data consistency check prevented this action.\nNot saved: Class No. 1, Cont. No. 1099, Placing 1234']);
 
     await page.click('#placings-body tr:has(td:text-is("1011")) td:nth-child(3)');
     const id = await page.inputValue('#placing-number-inp');
