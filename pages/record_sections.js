@@ -2,11 +2,12 @@
 
 // Wires the save, clear and delete buttons of one record form.
 // The form is reset as soon as an entry passes its checks, before the save is sent: keys
-// typed ahead for the next entry land in the right inputs however fast they come, and the
-// saves go to the host in the order they were made; a refused save names its entry, which
-// the form no longer shows. The table reloads follow the save; a reload asked for while one
-// runs is made once more after it, so reloads never pile up ahead of the next save. A
-// reload that fails says why, as a failed save does.
+// typed ahead for the next entry land in the right inputs however fast they come. All the
+// saves of a submit are sent at once, and the host runs requests in the order they come, so
+// the saves of every form are made in the order they were entered, across submits; a
+// refused save names its entry, which the form no longer shows. The table reloads follow
+// the save; a reload asked for while one runs is made once more after it, so reloads never
+// pile up ahead of the next save. A reload that fails says why, as a failed save does.
 function recordSection(form) {
   const numberInput = $(form.numberInput);
   let reloading = null;
@@ -47,12 +48,10 @@ function recordSection(form) {
     if (outcome === null) return;
     shortReset();
     if (outcome.abort) return;
-    for (const { args, entry } of outcome.calls) {
-      try {
-        await form.save(args);
-      } catch (error) {
-        showError(error, entry);
-      }
+    const saves = outcome.calls.map(({ args }) => form.save(args).then(() => null, (error) => error));
+    for (let i = 0; i < saves.length; i++) {
+      const error = await saves[i];
+      if (error) showError(error, outcome.calls[i].entry);
     }
     await refresh();
   });

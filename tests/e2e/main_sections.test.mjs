@@ -311,6 +311,20 @@ describe('input checks and record handling', () => {
     assert.equal(await page.inputValue('#contestant-name-inp'), '');
     assert.equal(await page.inputValue('#contestant-number-inp'), 'none');
     assert.ok((await rows(page, '#contestants-table')).some((r) => r[2] === 'Amy' && r[3] === '1011'));
+
+    // A second entry typed ahead while the first one's names still wait for the host is saved
+    // after them, and numbered after them.
+    const typedAhead = await outcome(main.ctx, () => page.evaluate(() => {
+      const names = document.getElementById('contestant-name-inp');
+      names.value = 'Cy, Di, Ed';
+      document.getElementById('contestants-form').requestSubmit();
+      names.value = 'Flo';
+      document.getElementById('contestants-form').requestSubmit();
+    }));
+    assert.deepEqual(typedAhead.sent.filter((m) => m.name === 'call_save_contestant').map((m) => m.args.split(FS)[2]),
+      ['Cy', 'Di', 'Ed', 'Flo']);
+    assert.deepEqual((await rows(page, '#contestants-table')).slice(0, 4).map((r) => [r[2], r[3]]),
+      [['Flo', '1016'], ['Ed', '1015'], ['Di', '1014'], ['Cy', '1013']]);
   });
 
   test('a contestant row selects its own team when two teams read alike', async () => {
