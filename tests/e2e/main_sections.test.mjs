@@ -1,6 +1,7 @@
 // The main page's sections driven as a user would, against the bridge harness.
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
+import { renameSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { launchBrowser, makeHome, startHarness } from './lib/harness.mjs';
@@ -676,5 +677,37 @@ describe('a refresh whose fetch fails', () => {
       { alerts: [failure], sent: ['fetch_indiv_rankings'] });
     assert.deepEqual(names(await outcome(main.ctx, () => page.click('nav a[data-page="individual-scores"]'))),
       { alerts: [failure], sent: ['fetch_indiv_scores'] });
+  });
+});
+
+describe('a contest whose folder is renamed while it is open', () => {
+  test('a save says so once, and the contest can then be opened again', async () => {
+    const home = makeHome();
+    const moved = path.join(home.desktop, 'Moved away', 'contest.db');
+    const harness = startHarness({ home: home.home, env: { TALLYWELL_OPEN_PATH: moved } });
+    const ctx = await openMainPage(browser, { host: harness });
+    try {
+      const { page } = ctx;
+      await createContest(page, 'Moved');
+      renameSync(path.join(home.desktop, 'Moved'), path.dirname(moved));
+      await nav(page, 'divisions');
+      const refused = await outcome(ctx, () => saveDivision(page, 'Junior', '3'));
+      assert.deepEqual(refused.alerts, ['Error: The contest file was moved, replaced or deleted while it was open, '
+        + 'so nothing more is saved to it. Open the contest again.\nNot saved: Junior']);
+      assert.deepEqual(refused.sent.map((m) => m.name), ['save_division']);
+
+      await nav(page, 'contest');
+      const reopened = await outcome(ctx, () => page.click('#open-contest-btn'));
+      assert.deepEqual(reopened.alerts, []);
+      assert.equal(reopened.sent[0].name, 'open_contest');
+      assert.equal(await page.textContent('#contest-name'), 'Moved');
+      await nav(page, 'divisions');
+      await saveDivision(page, 'Junior', '3');
+      assert.deepEqual(await rows(page, '#divisions-table'), [['Junior', '3', '1000']]);
+    } finally {
+      await ctx.context.close();
+      await harness.stop();
+      home.remove();
+    }
   });
 });
