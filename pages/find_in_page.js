@@ -19,25 +19,35 @@ function shownTextWalker() {
 }
 
 function findInPage(query, backwards = false, again = false) {
-  const needle = query.toLowerCase();
-  if (needle === '') return false;
+  if (query === '') return false;
+  // Case is ignored by the pattern, on the text as it stands: lower-casing the text first
+  // would change the length of some ("İ" becomes two characters), and with it the offsets.
+  const pattern = new RegExp(query.replace(/[\\^$.*+?()[\]{}|/]/g, '\\$&'), 'giu');
   const walker = shownTextWalker();
-  // The index of a match in the node from the given index on (backwards: at or before it).
+  // The match in the node from the given index on (backwards: the last at or before it), or null.
   const matchIn = (node, from) => {
-    const text = node.data.toLowerCase();
-    if (!backwards) return text.indexOf(needle, from);
-    return from < 0 ? -1 : text.lastIndexOf(needle, from);
+    if (!backwards) {
+      pattern.lastIndex = from;
+      return pattern.exec(node.data);
+    }
+    let last = null;
+    pattern.lastIndex = 0;
+    for (let match; (match = pattern.exec(node.data)) && match.index <= from;) {
+      last = match;
+      pattern.lastIndex = match.index + 1;
+    }
+    return last;
   };
   let node = null;
-  let at = -1;
-  if (again && findState.query === needle && findState.node && findState.node.isConnected) {
+  let match = null;
+  if (again && findState.query === query && findState.node && findState.node.isConnected) {
     node = findState.node;
     walker.currentNode = node;
-    at = matchIn(node, backwards ? findState.offset - 1 : findState.offset + 1);
+    match = matchIn(node, backwards ? findState.offset - 1 : findState.offset + 1);
   }
   // Goes on node by node, once around the page at most.
   let laps = 0;
-  while (at < 0) {
+  while (!match) {
     node = backwards ? walker.previousNode() : walker.nextNode();
     if (!node) {
       if (++laps > 1) break;
@@ -45,13 +55,13 @@ function findInPage(query, backwards = false, again = false) {
       node = backwards ? walker.lastChild() : walker.nextNode();
       if (!node) break;
     }
-    at = matchIn(node, backwards ? Infinity : 0);
+    match = matchIn(node, backwards ? Infinity : 0);
   }
-  findState.query = needle;
-  findState.node = at >= 0 ? node : null;
-  findState.offset = at;
-  if (at < 0) return false;
-  selectMatch(node, at, needle.length);
+  findState.query = query;
+  findState.node = match ? node : null;
+  findState.offset = match ? match.index : -1;
+  if (!match) return false;
+  selectMatch(node, match.index, match[0].length);
   return true;
 }
 

@@ -158,9 +158,43 @@ function bringRowIntoView(state, row) {
 // browser has only those it displays; cells are joined by tabs and rows by line breaks, as
 // a spreadsheet takes them.
 
-// A row as the browser renders it in copied text.
-function rowText(row) {
-  return Array.from(row.cells, (cell) => cell.textContent.replace(/[ \t\n\r\f]+/g, ' ').trim()).join('\t');
+// The part of a cell's text from one offset to another as the browser renders it in copied
+// text: each run of white space as one space, standing where the run begins, and none at the
+// cell's ends.
+function shownPart(text, from, to) {
+  if (from === 0 && to >= text.length) return text.replace(/[ \t\n\r\f]+/g, ' ').trim();
+  let part = text.slice(from, to);
+  if (from === 0 || /[ \t\n\r\f]/.test(text[from - 1])) part = part.replace(/^[ \t\n\r\f]+/, '');
+  if (!/[^ \t\n\r\f]/.test(text.slice(to))) part = part.replace(/[ \t\n\r\f]+$/, '');
+  return part.replace(/[ \t\n\r\f]+/g, ' ');
+}
+
+// A row as the browser renders it in copied text. A row the selection starts or ends in is
+// copied from the cell it starts in to the cell it ends in, those two cut at the selection's
+// ends; start and end ({ cell, at }: a cell's index and an offset in its text) say where.
+function rowText(row, start = null, end = null) {
+  const cells = row.cells;
+  const first = start ? start.cell : 0;
+  const last = end ? end.cell : cells.length - 1;
+  const parts = [];
+  for (let i = first; i <= last; i++) {
+    const text = cells[i].textContent;
+    parts.push(shownPart(text, start && i === first ? start.at : 0, end && i === last ? end.at : text.length));
+  }
+  return parts.join('\t');
+}
+
+// Where a boundary point of a range stands in a row, for rowText; null when it is outside the
+// row. A point between cells ends before the cell after it.
+function pointInRow(row, container, offset, isEnd) {
+  if (container === row) return isEnd ? { cell: offset - 1, at: Infinity } : { cell: offset, at: 0 };
+  if (!row.contains(container)) return null;
+  const element = container.nodeType === Node.ELEMENT_NODE ? container : container.parentNode;
+  const cell = element.closest('td, th');
+  const before = document.createRange();
+  before.setStart(cell, 0);
+  before.setEnd(container, offset);
+  return { cell: cell.cellIndex, at: before.toString().length };
 }
 
 // The first and the last row of the body that the range takes in, as indexes, or null.
@@ -181,25 +215,33 @@ function rowsInRange(body, range) {
 }
 
 // The copied lines with the table's rows from first to last in place of those it displays;
-// null when the browser's lines are not as expected.
-function linesWithAllRows(lines, from, table, span) {
+// null when the browser's lines are not as expected. The first and the last row may be taken
+// in only in part by the range.
+function linesWithAllRows(lines, from, table, span, range) {
   const rows = table.tBodies[0].rows;
+  const start = pointInRow(rows[span.first], range.startContainer, range.startOffset, false);
+  const end = pointInRow(rows[span.last], range.endContainer, range.endOffset, true);
+  const all = [];
   const shown = [];
   for (let i = span.first; i <= span.last; i++) {
-    if (rows[i].classList.contains('in-view')) shown.push(rowText(rows[i]));
+    all.push(rowText(rows[i], i === span.first ? start : null, i === span.last ? end : null));
+    if (rows[i].classList.contains('in-view')) shown.push(all[all.length - 1]);
   }
   let at;
   if (shown.length) {
     at = lines.indexOf(shown[0], from);
     if (at < 0 || shown.some((text, k) => lines[at + k] !== text)) return null;
+  } else if (table.tBodies[0].contains(range.startContainer)) {
+    at = from;  // the selection starts among rows not displayed: the browser has nothing before them
   } else {
     at = lines.indexOf(rowText(table.tHead.rows[0]), from);
     if (at < 0) return null;
     at += 1;
   }
-  const all = [];
-  for (let i = span.first; i <= span.last; i++) all.push(rowText(rows[i]));
-  return { before: lines.slice(from, at), rows: all, next: at + shown.length };
+  // A selection that ends inside a row not displayed ends there: the browser's line break
+  // after the rows it displays is not part of it.
+  const endsHidden = end && !rows[span.last].classList.contains('in-view');
+  return { before: lines.slice(from, at), rows: all, next: endsHidden ? lines.length : at + shown.length };
 }
 
 document.addEventListener('copy', (event) => {
@@ -223,7 +265,7 @@ document.addEventListener('copy', (event) => {
   const copied = [];
   let from = 0;
   for (const { table, span } of tables) {
-    const part = linesWithAllRows(lines, from, table, span);
+    const part = linesWithAllRows(lines, from, table, span, range);
     if (!part) return;  // the browser's own copy stands
     copied.push(...part.before, ...part.rows);
     from = part.next;

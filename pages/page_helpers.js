@@ -12,8 +12,16 @@ function joinFields(...fields) {
   return fields.join(FIELD_SEPARATOR);
 }
 
-function showError(error) {
-  alert('Error: ' + error.message);
+// What the host answers once the open contest's file was moved, replaced or deleted. It has
+// then closed the contest, so the page has none open either: the contest can be opened again,
+// and the reloads after a refused save do not say the same again.
+const CONTEST_MOVED_MESSAGE = 'The contest file was moved, replaced or deleted while it was open, ' +
+  'so nothing more is saved to it. Open the contest again.';
+
+// entry, when given, names the entry a refused save was for.
+function showError(error, entry = null) {
+  if (error.message === CONTEST_MOVED_MESSAGE) contestNameEl.textContent = 'None';
+  alert('Error: ' + error.message + (entry === null ? '' : '\nNot saved: ' + entry));
 }
 
 // Runs a refresh; one whose fetch is rejected says why, as a failed save does. The refreshers

@@ -2,10 +2,12 @@
 
 // Wires the save, clear and delete buttons of one record form.
 // The form is reset as soon as an entry passes its checks, before the save is sent: keys
-// typed ahead for the next entry land in the right inputs however fast they come, and the
-// saves go to the host in the order they were made. The table reloads follow the save; a
-// reload asked for while one runs is made once more after it, so reloads never pile up
-// ahead of the next save. A reload that fails says why, as a failed save does.
+// typed ahead for the next entry land in the right inputs however fast they come. All the
+// saves of a submit are sent at once, and the host runs requests in the order they come, so
+// the saves of every form are made in the order they were entered, across submits; a
+// refused save names its entry, which the form no longer shows. The table reloads follow
+// the save; a reload asked for while one runs is made once more after it, so reloads never
+// pile up ahead of the next save. A reload that fails says why, as a failed save does.
 function recordSection(form) {
   const numberInput = $(form.numberInput);
   let reloading = null;
@@ -46,12 +48,10 @@ function recordSection(form) {
     if (outcome === null) return;
     shortReset();
     if (outcome.abort) return;
-    for (const args of outcome.calls) {
-      try {
-        await form.save(args);
-      } catch (error) {
-        showError(error);
-      }
+    const saves = outcome.calls.map(({ args }) => form.save(args).then(() => null, (error) => error));
+    for (let i = 0; i < saves.length; i++) {
+      const error = await saves[i];
+      if (error) showError(error, outcome.calls[i].entry);
     }
     await refresh();
   });
@@ -79,6 +79,11 @@ function recordSection(form) {
   return refresh;
 }
 
+// One save of a submit: its argument fields, and how a message names the entry.
+function saveCall(entry, ...fields) {
+  return { args: joinFields(...fields), entry };
+}
+
 // Runs checks in order; the first failing one alerts and ends the save.
 function firstFailure(checks) {
   for (const [failed, message] of checks) {
@@ -102,7 +107,7 @@ recordSection({
     const name = $('division-name-inp').value.trim();
     if (firstFailure([[name === '', 'Enter a division name.']])) return null;
     const size = $('division-team-size-inp').value.trim();
-    return { calls: [joinFields(number, name, size)] };
+    return { calls: [saveCall(name, number, name, size)] };
   },
   shortReset() {
     $('division-name-inp').value = '';
@@ -130,7 +135,7 @@ recordSection({
     ])) return null;
     const type = $('team-type-inp').value;
     const coach = $('team-coach-name-inp').value.trim();
-    return { calls: [joinFields(number, division, type, name, coach)] };
+    return { calls: [saveCall(name, number, division, type, name, coach)] };
   },
   shortReset() {
     $('team-name-inp').value = '';
@@ -167,7 +172,7 @@ recordSection({
       alert('Multiple names cannot be used for an update.');
       return { abort: true };
     }
-    return { calls: names.map((name) => joinFields(number, team, name)) };
+    return { calls: names.map((name) => saveCall(name, number, team, name)) };
   },
   shortReset() {
     $('contestant-name-inp').value = '';
@@ -197,7 +202,7 @@ recordSection({
   check(number) {
     const name = $('class-type-name-inp').value.trim();
     if (firstFailure([[name === '', 'Enter a class type name.']])) return null;
-    return { calls: [joinFields(number, name)] };
+    return { calls: [saveCall(name, number, name)] };
   },
   shortReset() {
     $('class-type-name-inp').value = '';
@@ -225,7 +230,7 @@ recordSection({
       [cuts !== '' && !isCuts(cuts), 'These are not valid cuts.']
     ])) return null;
     warnCuts(cuts);
-    return { calls: [joinFields(number, type, name, placing, cuts)] };
+    return { calls: [saveCall(name, number, type, name, placing, cuts)] };
   },
   shortReset() {
     $('class-name-inp').value = '';
@@ -260,7 +265,10 @@ const refreshPlacings = recordSection({
       [number !== 'none' && placing === '', 'Enter a placing.'],
       [placing === '' && reasons === '', 'Enter a placing and/or reasons score.']
     ])) return null;
-    return { calls: [joinFields(number, classNo, contestantNo, placing, reasons)] };
+    const entry = ['Class No. ' + classNo, 'Cont. No. ' + contestantNo];
+    if (placing !== '') entry.push('Placing ' + placing);
+    if (reasons !== '') entry.push('Reasons ' + reasons);
+    return { calls: [saveCall(entry.join(', '), number, classNo, contestantNo, placing, reasons)] };
   },
   shortReset() {
     $('placing-contestant-inp').value = '';

@@ -104,6 +104,7 @@ describe('frame', () => {
         if (name === 'fetch_placings') {
           return Array.from({ length: 2500 }, (_, i) => [i + 1, 1, 1011 + i, '1234', '']).flat().join(FS);
         }
+        if (name === 'fetch_contestants') return ['Open', 'North', 'İlker Öztürk', '1011'].join(FS);
         if (name === 'open_contest') return 'Frame';
         return '';
       },
@@ -205,6 +206,11 @@ describe('frame', () => {
     assert.deepEqual(await find('3410', false, true), { found: true, selected: '3410', shown: true }, 'one match wraps onto itself');
     assert.deepEqual(await find('1012', true), { found: true, selected: '1012', shown: true }, 'backwards from the bottom');
     assert.equal((await find('no such text')).found, false);
+    // Lower case is longer than the text itself here ("İ" becomes two characters).
+    await nav(page, 'contestants');
+    assert.deepEqual(await find('Öztürk'), { found: true, selected: 'Öztürk', shown: true });
+    assert.deepEqual(await find('öZTÜRK', true, true), { found: true, selected: 'Öztürk', shown: true });
+    await nav(page, 'placings');
 
     await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: 'http://127.0.0.1' });
     await page.click('#placings h1');
@@ -215,6 +221,37 @@ describe('frame', () => {
     const rowLines = lines.filter((l) => /^1\t\d+\t1234\t$/.test(l));
     assert.deepEqual(rowLines.sort(), Array.from({ length: 2500 }, (_, i) => `1\t${1011 + i}\t1234\t`));
     assert.ok(lines.includes('Placings') && lines.includes('Show/Hide Help'), 'the text around the table stays');
+  });
+
+  test('a copy that starts or ends inside a row of a long table takes every selected row', async () => {
+    const { page, context } = ctx;
+    await nav(page, 'placings');
+    await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: 'http://127.0.0.1' });
+    // From the second cell of the first row to the given point of the last row, copied with
+    // the table scrolled to the given end.
+    const copyFrom = async (scrolled, endCell, endOffset) => {
+      await page.$eval('#placings-table', (t, bottom) => {
+        const c = t.closest('.table-container');
+        c.scrollTop = bottom ? c.scrollHeight : 0;
+      }, scrolled === 'bottom');
+      await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+      await page.evaluate(([cell, offset]) => {
+        const rows = document.querySelector('#placings-body').rows;
+        const range = document.createRange();
+        range.setStart(rows[0].cells[1].firstChild, 0);
+        range.setEnd(rows[rows.length - 1].cells[cell].firstChild, offset);
+        getSelection().removeAllRanges();
+        getSelection().addRange(range);
+      }, [endCell, endOffset]);
+      await page.keyboard.press('Control+C');
+      return (await page.evaluate(() => navigator.clipboard.readText())).split('\n');
+    };
+    const cells = await page.$$eval('#placings-body tr', (trs) => trs.map((tr) => Array.from(tr.cells, (c) => c.textContent)));
+    assert.equal(cells.length, 2500);
+    const [first, last] = [cells[0], cells[2499]];
+    const between = cells.slice(1, -1).map((row) => row.join('\t'));
+    assert.deepEqual(await copyFrom('top', 3, 0), [first.slice(1).join('\t'), ...between, last.join('\t')]);
+    assert.deepEqual(await copyFrom('bottom', 1, 2), [first.slice(1).join('\t'), ...between, `${last[0]}\t${last[1].slice(0, 2)}`]);
   });
 
   test('print media hides the controls and shows long tables whole', async () => {

@@ -1,6 +1,7 @@
 // The main page's sections driven as a user would, against the bridge harness.
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
+import { renameSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { launchBrowser, makeHome, startHarness } from './lib/harness.mjs';
@@ -269,7 +270,7 @@ describe('input checks and record handling', () => {
     assert.deepEqual((await outcome(main.ctx, () => page.click('#save-team-btn'))).alerts, ['Enter a team name.']);
     // A team in a division without a team size is refused by the database.
     const refused = await outcome(main.ctx, () => saveTeam(page, 'Open', 'Team', 'North'));
-    assert.deepEqual(refused.alerts, ['Error: A data consistency check prevented this action.']);
+    assert.deepEqual(refused.alerts, ['Error: A data consistency check prevented this action.\nNot saved: North']);
     assert.deepEqual(refused.sent.map((m) => m.name), ['save_team', 'fetch_teams'], 'the refresh still runs');
     const group = await outcome(main.ctx, () => saveTeam(page, 'Open', 'Group', 'North', ' Coach N '));
     assert.equal(group.sent[0].args, ['none', '1000', 'Group', 'North', 'Coach N'].join(FS));
@@ -311,6 +312,20 @@ describe('input checks and record handling', () => {
     assert.equal(await page.inputValue('#contestant-name-inp'), '');
     assert.equal(await page.inputValue('#contestant-number-inp'), 'none');
     assert.ok((await rows(page, '#contestants-table')).some((r) => r[2] === 'Amy' && r[3] === '1011'));
+
+    // A second entry typed ahead while the first one's names still wait for the host is saved
+    // after them, and numbered after them.
+    const typedAhead = await outcome(main.ctx, () => page.evaluate(() => {
+      const names = document.getElementById('contestant-name-inp');
+      names.value = 'Cy, Di, Ed';
+      document.getElementById('contestants-form').requestSubmit();
+      names.value = 'Flo';
+      document.getElementById('contestants-form').requestSubmit();
+    }));
+    assert.deepEqual(typedAhead.sent.filter((m) => m.name === 'call_save_contestant').map((m) => m.args.split(FS)[2]),
+      ['Cy', 'Di', 'Ed', 'Flo']);
+    assert.deepEqual((await rows(page, '#contestants-table')).slice(0, 4).map((r) => [r[2], r[3]]),
+      [['Flo', '1016'], ['Ed', '1015'], ['Di', '1014'], ['Cy', '1013']]);
   });
 
   test('a contestant row selects its own team when two teams read alike', async () => {
@@ -410,7 +425,12 @@ describe('input checks and record handling', () => {
     assert.deepEqual(reasonsOnly.alerts, []);
     assert.equal(reasonsOnly.sent[0].args, `none${FS}1${FS}1011${FS}${FS}45`);
     const noPlacing = await save({ contestant: '1012', reasons: '3', classNo: '2' });
-    assert.deepEqual(noPlacing.alerts, ['Error: A data consistency check prevented this action.']);
+    assert.deepEqual(noPlacing.alerts,
+      ['Error: A data consistency check prevented this action.\nNot saved: Class No. 2, Cont. No. 1012, Reasons 3']);
+    // The form is cleared for the next entry at once: a refused one is named in the message.
+    const noContestant = await save({ classNo: '1', contestant: '1099', placing: '1234' });
+    assert.deepEqual(noContestant.alerts,
+      ['Error: A data consistency check prevented this action.\nNot saved: Class No. 1, Cont. No. 1099, Placing 1234']);
 
     await page.click('#placings-body tr:has(td:text-is("1011")) td:nth-child(3)');
     const id = await page.inputValue('#placing-number-inp');
@@ -657,5 +677,37 @@ describe('a refresh whose fetch fails', () => {
       { alerts: [failure], sent: ['fetch_indiv_rankings'] });
     assert.deepEqual(names(await outcome(main.ctx, () => page.click('nav a[data-page="individual-scores"]'))),
       { alerts: [failure], sent: ['fetch_indiv_scores'] });
+  });
+});
+
+describe('a contest whose folder is renamed while it is open', () => {
+  test('a save says so once, and the contest can then be opened again', async () => {
+    const home = makeHome();
+    const moved = path.join(home.desktop, 'Moved away', 'contest.db');
+    const harness = startHarness({ home: home.home, env: { TALLYWELL_OPEN_PATH: moved } });
+    const ctx = await openMainPage(browser, { host: harness });
+    try {
+      const { page } = ctx;
+      await createContest(page, 'Moved');
+      renameSync(path.join(home.desktop, 'Moved'), path.dirname(moved));
+      await nav(page, 'divisions');
+      const refused = await outcome(ctx, () => saveDivision(page, 'Junior', '3'));
+      assert.deepEqual(refused.alerts, ['Error: The contest file was moved, replaced or deleted while it was open, '
+        + 'so nothing more is saved to it. Open the contest again.\nNot saved: Junior']);
+      assert.deepEqual(refused.sent.map((m) => m.name), ['save_division']);
+
+      await nav(page, 'contest');
+      const reopened = await outcome(ctx, () => page.click('#open-contest-btn'));
+      assert.deepEqual(reopened.alerts, []);
+      assert.equal(reopened.sent[0].name, 'open_contest');
+      assert.equal(await page.textContent('#contest-name'), 'Moved');
+      await nav(page, 'divisions');
+      await saveDivision(page, 'Junior', '3');
+      assert.deepEqual(await rows(page, '#divisions-table'), [['Junior', '3', '1000']]);
+    } finally {
+      await ctx.context.close();
+      await harness.stop();
+      home.remove();
+    }
   });
 });
