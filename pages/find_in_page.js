@@ -21,6 +21,7 @@ function shownTextWalker() {
 function findInPage(query, backwards = false, again = false) {
   const needle = query.toLowerCase();
   if (needle === '') return false;
+  settleLowerScores();  // every ranking block as Show/Hide Lower Scores left it
   const walker = shownTextWalker();
   // The index of a match in the node from the given index on (backwards: at or before it).
   const matchIn = (node, from) => {
