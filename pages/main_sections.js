@@ -252,6 +252,7 @@ function buildRankings(block, result, kind) {
   const k = columns.length;
   const fields = result === '' ? [] : result.split(FIELD_SEPARATOR);
   const rowCount = Math.floor(fields.length / k);
+  removePrintParts();  // should printing have left them
   const wrappers = block.children;
   let tables = 0;
   for (let start = 0, end; start < rowCount; start = end) {
@@ -341,7 +342,46 @@ function settleLowerScores() {
 }
 
 document.addEventListener('copy', settleLowerScores, true);
-window.addEventListener('beforeprint', settleLowerScores);
+
+// Printing: WebKit does not repeat a table's header row on each printed page. A ranking table
+// with more rows shown than PRINT_PART_ROWS is printed as tables of that many rows, one under
+// the other, the first with the caption and each with the header row; none is broken across
+// pages (main_page.css), and one fits on a Letter or A4 page either way up, two on a page
+// upright. They are made when printing starts, beside the table in its block, and taken away
+// when it ends.
+const PRINT_PART_ROWS = 12;
+
+function removePrintParts() {
+  for (const parts of document.querySelectorAll('.print-parts')) {
+    parts.parentNode.classList.remove('printed-in-parts');
+    parts.remove();
+  }
+}
+
+function addPrintParts() {
+  removePrintParts();
+  if (!$('rankings').classList.contains('active')) return;
+  settleLowerScores();
+  for (const wrapper of document.querySelectorAll('#rankings .rank-block')) {
+    const table = wrapper.firstChild;
+    const rows = Array.prototype.filter.call(table.tBodies[0].rows, (row) => !row.classList.contains('hidden'));
+    if (rows.length <= PRINT_PART_ROWS) continue;
+    const parts = wrapper.appendChild(document.createElement('div'));
+    parts.className = 'print-parts';
+    for (let first = 0; first < rows.length; first += PRINT_PART_ROWS) {
+      const part = parts.appendChild(document.createElement('table'));
+      part.className = table.className;
+      if (first === 0) part.appendChild(table.caption.cloneNode(true));
+      part.appendChild(table.tHead.cloneNode(true));
+      const body = part.appendChild(document.createElement('tbody'));
+      for (const row of rows.slice(first, first + PRINT_PART_ROWS)) body.appendChild(row.cloneNode(true));
+    }
+    wrapper.classList.add('printed-in-parts');
+  }
+}
+
+window.addEventListener('beforeprint', addPrintParts);
+window.addEventListener('afterprint', removePrintParts);
 
 // Each ranking table stands in a block that is laid out only near the visible part of the
 // page; out of view a block takes the height its visible rows would give it, so the page
