@@ -8,7 +8,7 @@
 // Needs build-bench/bench/make_contest (configure with -DTALLYWELL_BENCH=ON) and the harness;
 // MAKE_CONTEST and BRIDGE_HARNESS override where they are found.
 import { execFileSync } from 'node:child_process';
-import { existsSync, mkdirSync } from 'node:fs';
+import { existsSync, mkdirSync, readFileSync } from 'node:fs';
 import path from 'node:path';
 import {
   REPO_ROOT, launchBrowser, makeHome, mainPageText, openPage, startHarness,
@@ -34,6 +34,43 @@ const browser = await launchBrowser();
 const { page } = await openPage(browser, { html: mainPageText(), host: harness });
 page.on('dialog', (d) => d.dismiss());
 
+// What the bench is doing, so that a crash of the page says where it happened.
+let step = 'loading the page';
+// A renderer that dies leaves every wait of the driver waiting out its time-out: say so at once.
+page.on('crash', async () => {
+  console.error(`\nthe page crashed (its renderer died) while ${step}`);
+  await browser.close().catch(() => {});
+  await harness.stop();
+  home.remove();
+  process.exit(1);
+});
+
+// The renderer's nodes as the pass left them (those in the document and those dropped but not
+// yet collected), then once its garbage is collected: nodes still alive, the script heap in
+// use, and the resident memory of the largest renderer process, which is the page's.
+const cdp = await page.context().newCDPSession(page);
+await cdp.send('Performance.enable');
+const browserCdp = await browser.newBrowserCDPSession();
+const rendererRss = async () => {
+  const { processInfo } = await browserCdp.send('SystemInfo.getProcessInfo');
+  const sizes = processInfo.filter((p) => p.type === 'renderer').map((p) => {
+    try {
+      return Number(/^VmRSS:\s+(\d+)/m.exec(readFileSync(`/proc/${p.id}/status`, 'utf8'))[1]) * 1024;
+    } catch {
+      return 0;  // the process has gone
+    }
+  });
+  return Math.max(0, ...sizes);
+};
+const metric = async (name) => (await cdp.send('Performance.getMetrics')).metrics.find((m) => m.name === name).value;
+const pageMemory = async () => {
+  const uncollected = await metric('Nodes');
+  await cdp.send('HeapProfiler.collectGarbage');
+  return { uncollected, nodes: await metric('Nodes'), heap: await metric('JSHeapUsedSize'), rss: await rendererRss() };
+};
+const memoryRows = [];
+const noteMemory = async (when) => memoryRows.push({ when, ...await pageMemory() });
+
 // Times are taken in the page: from the click event (or the press on the header) to the end
 // of the first frame that shows the finished tables, so the driver's own overhead is left out.
 // A section is finished once no request of the page waits for its reply.
@@ -52,6 +89,7 @@ console.log(`contest opened and the setup and placings tables loaded in ${Date.n
 const placings = await rowCount('#placings-table');
 const contestants = await rowCount('#contestants-table');
 console.log(`${contestants} contestants, ${placings} placings`);
+await noteMemory('contest opened');
 
 await page.evaluate(() => {
   document.addEventListener('click', (e) => {
@@ -117,6 +155,7 @@ const copyReport = {};
 
 for (let run = 0; run < runs; run++) {
   for (const [section, label] of sections) {
+    step = `on ${label}, pass ${run + 1}`;
     await leave(section);
     record(`${label}: click to section`, await clickAndTime(`nav a[data-page="${section}"]`));
 
@@ -172,7 +211,9 @@ for (let run = 0; run < runs; run++) {
       record('Show/Hide Lower Scores: hide', await clickAndTime('#rankings-show-hide-btn'));
     }
   }
+  await noteMemory(`after pass ${run + 1}`);
 }
+step = 'reporting';
 
 const rankingRows = await page.evaluate(() => ({
   tables: document.querySelectorAll('#indiv-rankings table, #team-rankings table').length,
@@ -180,6 +221,13 @@ const rankingRows = await page.evaluate(() => ({
 }));
 console.log(`rankings: ${rankingRows.tables} tables, ${rankingRows.rows} rows`);
 for (const [section, text] of Object.entries(copyReport)) console.log(`${section}: ${text}`);
+
+// Visiting the sections again must not grow the page.
+const mb = (bytes) => (bytes / 1048576).toFixed(0);
+console.log(`\n${'page memory'.padEnd(16)} ${'nodes'.padStart(10)}   after garbage collection: ${'nodes'.padStart(10)} ${'JS heap MB'.padStart(11)} ${'renderer MB'.padStart(12)}`);
+for (const { when, uncollected, nodes, heap, rss } of memoryRows) {
+  console.log(`${when.padEnd(16)} ${String(uncollected).padStart(10)}   ${''.padEnd(26)} ${String(nodes).padStart(10)} ${mb(heap).padStart(11)} ${mb(rss).padStart(12)}`);
+}
 
 console.log(`\n${'measurement'.padEnd(48)} ${'median'.padStart(8)} ${'min'.padStart(8)} ${'max'.padStart(8)}  (ms, ${runs} runs)`);
 for (const [name, values] of Object.entries(samples)) {

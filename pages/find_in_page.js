@@ -20,6 +20,7 @@ function shownTextWalker() {
 
 function findInPage(query, backwards = false, again = false) {
   if (query === '') return false;
+  settleLowerScores();  // every ranking block as Show/Hide Lower Scores left it
   // Case is ignored by the pattern, on the text as it stands: lower-casing the text first
   // would change the length of some ("İ" becomes two characters), and with it the offsets.
   const pattern = new RegExp(query.replace(/[\\^$.*+?()[\]{}|/]/g, '\\$&'), 'giu');

@@ -219,12 +219,29 @@ const RANKING_LAYOUTS = {
   },
 };
 
-// Builds one table per division and category from a ranking result into block.
+// What each ranking block (a table in its wrapper) holds: its rows, how many of them are
+// lower scores, and whether those are shown in it now.
+const rankBlocks = new WeakMap();
+
+// A new ranking table in its wrapper at the end of block.
+function addRankTable(block, tableClass, headers) {
+  const wrapper = block.appendChild(document.createElement('div'));
+  wrapper.className = 'rank-block';
+  const table = wrapper.appendChild(document.createElement('table'));
+  table.className = tableClass;
+  table.setAttribute('data-sortable', '');
+  table.createCaption().appendChild(document.createTextNode(''));
+  const headRow = table.createTHead().insertRow();
+  for (const h of headers) headRow.appendChild(document.createElement('th')).textContent = h;
+  table.createTBody();
+  rankBlocks.set(wrapper, { rows: 0, lower: 0, shown: false });
+  return wrapper;
+}
+
+// Builds one table per division and category from a ranking result into block. A reload
+// writes into the tables and rows already there, as table reloads do, so that visiting the
+// rankings again makes no new rows while the contest keeps its size.
 function buildRankings(block, result, kind) {
-  if (result === '') {
-    block.replaceChildren();
-    return;
-  }
   const { tableClass, columns, cells } = RANKING_LAYOUTS[kind];
   const at = fieldPositions(columns);
   const divisionField = at('division');
@@ -233,67 +250,142 @@ function buildRankings(block, result, kind) {
   const cellFields = cells.map(([name]) => at(name));
   const headers = cells.map(([, header]) => header);
   const k = columns.length;
-  const fields = result.split(FIELD_SEPARATOR);
+  const fields = result === '' ? [] : result.split(FIELD_SEPARATOR);
   const rowCount = Math.floor(fields.length / k);
-  const built = document.createDocumentFragment();
-  const tables = [];
-  let division = '';
-  let category = '';
-  let body = null;
-  let rowFragment = null;
-
-  const template = document.createElement('tr');
-  for (let c = 0; c < cellFields.length; c++) {
-    template.appendChild(document.createElement('td')).appendChild(document.createTextNode(''));
+  removePrintParts();  // should printing have left them
+  const wrappers = block.children;
+  let tables = 0;
+  for (let start = 0, end; start < rowCount; start = end) {
+    const division = fields[start * k + divisionField];
+    const category = fields[start * k + categoryField];
+    end = start + 1;
+    while (end < rowCount && fields[end * k + divisionField] === division &&
+      fields[end * k + categoryField] === category) end++;
+    const wrapper = tables < wrappers.length ? wrappers[tables] : addRankTable(block, tableClass, headers);
+    tables++;
+    const table = wrapper.firstChild;
+    table.caption.firstChild.data = division === 'None'
+      ? kind + ' ' + category
+      : kind + ' ' + division + ' ' + category;
+    // Lower scores come hidden; in a table that shows them they stay shown until
+    // showLowerScores below hides them with the others.
+    const state = rankBlocks.get(wrapper);
+    const lowerClass = state.shown ? 'lower-score' : 'lower-score hidden';
+    let lower = 0;
+    writeRows(table.tBodies[0], fields, start, end - start, k, cellFields, (row, base) => {
+      const lowerScore = parseInt(fields[base + rankField], 10) > 10;
+      const className = lowerScore ? lowerClass : '';
+      if (row.className !== className) row.className = className;
+      if (lowerScore) lower++;
+    });
+    state.rows = end - start;
+    state.lower = lower;
   }
-
-  const closeTable = () => {
-    if (body) body.appendChild(rowFragment);
-  };
-
-  for (let r = 0; r < rowCount; r++) {
-    const b = r * k;
-    if (body === null || fields[b + divisionField] !== division || fields[b + categoryField] !== category) {
-      closeTable();
-      division = fields[b + divisionField];
-      category = fields[b + categoryField];
-      const table = document.createElement('table');
-      table.className = tableClass;
-      table.setAttribute('data-sortable', '');
-      const caption = table.createCaption();
-      caption.textContent = division === 'None'
-        ? kind + ' ' + category
-        : kind + ' ' + division + ' ' + category;
-      const headRow = table.createTHead().insertRow();
-      for (const h of headers) {
-        const th = document.createElement('th');
-        th.textContent = h;
-        headRow.appendChild(th);
-      }
-      body = table.createTBody();
-      rowFragment = document.createDocumentFragment();
-      tables.push(table);
-      built.appendChild(document.createElement('div')).appendChild(table);
-    }
-    const row = template.cloneNode(true);
-    let cell = row.firstChild;
-    for (let c = 0; c < cellFields.length; c++) {
-      cell.firstChild.data = fields[b + cellFields[c]];
-      cell = cell.nextSibling;
-    }
-    if (parseInt(fields[b + rankField], 10) > 10) row.className = 'lower-score hidden';
-    rowFragment.appendChild(row);
-  }
-  closeTable();
-  block.replaceChildren(built);
-  for (const table of tables) Sortable.reinitialize(table);
-  skipRankingsOutOfView(block);
+  while (wrappers.length > tables) block.lastChild.remove();
+  for (let i = 0; i < tables; i++) Sortable.reinitialize(wrappers[i].firstChild);
+  showLowerScores(block, false);
+  // Measured after the next frame, when the table in view is laid out anyway.
+  requestAnimationFrame(() => setTimeout(() => measureRankLayout(block), 0));
 }
 
-// With the lower scores shown the rankings hold tens of thousands of rows. Each table
-// stands in a block that is laid out only near the visible part of the page; out of view a
-// block takes the height its visible rows would give it, so the page keeps its length. The
-// heights are measured on the first table once it has been drawn.
+// Showing or hiding the lower scores changes the display of tens of thousands of rows, and
+// WebKit builds and lays out every row it displays, also in the blocks that content-visibility
+// keeps from being drawn. The blocks in and near the part of the page in view change at
+// once; the others follow a thousand rows a frame, so the window keeps answering. Find,
+// copy and print take them all first (settleLowerScores).
+const LOWER_SCORES_BATCH_ROWS = 1000;
+let lowerScoresShown = false;
+const lowerScoresToDo = [];
+let lowerScoresFrame = 0;
+
+function setLowerScores(wrapper, shown) {
+  const state = rankBlocks.get(wrapper);
+  if (!state || state.shown === shown) return 0;
+  for (const row of wrapper.firstChild.tBodies[0].getElementsByClassName('lower-score')) {
+    row.classList.toggle('hidden', !shown);
+  }
+  state.shown = shown;
+  return state.lower;
+}
+
+function showLowerScores(root, shown) {
+  lowerScoresShown = shown;
+  // Where the blocks stand is read before any of them changes, so the page is laid out once.
+  const view = document.querySelector('main').getBoundingClientRect();
+  const near = [];
+  for (const wrapper of root.querySelectorAll('.rank-block')) {
+    const box = wrapper.getBoundingClientRect();
+    if (box.bottom >= view.top - view.height / 2 && box.top <= view.bottom + view.height / 2) {
+      near.push(wrapper);
+    } else {
+      lowerScoresToDo.push(wrapper);
+    }
+  }
+  for (const wrapper of near) setLowerScores(wrapper, shown);
+  sizeRankBlocks(root);
+  if (!lowerScoresFrame && lowerScoresToDo.length) {
+    lowerScoresFrame = requestAnimationFrame(() => setTimeout(lowerScoresBatch, 0));
+  }
+}
+
+function lowerScoresBatch() {
+  lowerScoresFrame = 0;
+  let rows = 0;
+  while (lowerScoresToDo.length && rows < LOWER_SCORES_BATCH_ROWS) {
+    rows += setLowerScores(lowerScoresToDo.shift(), lowerScoresShown);
+  }
+  if (lowerScoresToDo.length) lowerScoresFrame = requestAnimationFrame(() => setTimeout(lowerScoresBatch, 0));
+}
+
+function settleLowerScores() {
+  while (lowerScoresToDo.length) setLowerScores(lowerScoresToDo.shift(), lowerScoresShown);
+}
+
+document.addEventListener('copy', settleLowerScores, true);
+
+// Printing: WebKit does not repeat a table's header row on each printed page. A ranking table
+// with more rows shown than PRINT_PART_ROWS is printed as tables of that many rows, one under
+// the other, the first with the caption and each with the header row; none is broken across
+// pages (main_page.css), and one fits on a Letter or A4 page either way up, two on a page
+// upright. They are made when printing starts, beside the table in its block, and taken away
+// when it ends.
+const PRINT_PART_ROWS = 12;
+
+function removePrintParts() {
+  for (const parts of document.querySelectorAll('.print-parts')) {
+    parts.parentNode.classList.remove('printed-in-parts');
+    parts.remove();
+  }
+}
+
+function addPrintParts() {
+  removePrintParts();
+  if (!$('rankings').classList.contains('active')) return;
+  settleLowerScores();
+  for (const wrapper of document.querySelectorAll('#rankings .rank-block')) {
+    const table = wrapper.firstChild;
+    const rows = Array.prototype.filter.call(table.tBodies[0].rows, (row) => !row.classList.contains('hidden'));
+    if (rows.length <= PRINT_PART_ROWS) continue;
+    const parts = wrapper.appendChild(document.createElement('div'));
+    parts.className = 'print-parts';
+    for (let first = 0; first < rows.length; first += PRINT_PART_ROWS) {
+      const part = parts.appendChild(document.createElement('table'));
+      part.className = table.className;
+      if (first === 0) part.appendChild(table.caption.cloneNode(true));
+      part.appendChild(table.tHead.cloneNode(true));
+      const body = part.appendChild(document.createElement('tbody'));
+      for (const row of rows.slice(first, first + PRINT_PART_ROWS)) body.appendChild(row.cloneNode(true));
+    }
+    wrapper.classList.add('printed-in-parts');
+  }
+}
+
+window.addEventListener('beforeprint', addPrintParts);
+window.addEventListener('afterprint', removePrintParts);
+
+// Each ranking table stands in a block that is laid out only near the visible part of the
+// page; out of view a block takes the height its visible rows would give it, so the page
+// keeps its length. The heights are measured on the first table once it has been drawn.
 const rankLayout = { rowHeight: 0, chrome: 0 };
 
 function visibleRankRows(table) {
@@ -304,7 +396,8 @@ function visibleRankRows(table) {
 function sizeRankBlocks(root) {
   if (!rankLayout.rowHeight) return;
   for (const wrapper of root.querySelectorAll('.rank-block')) {
-    const height = rankLayout.chrome + visibleRankRows(wrapper.firstChild) * rankLayout.rowHeight;
+    const { rows, lower } = rankBlocks.get(wrapper);
+    const height = rankLayout.chrome + (lowerScoresShown ? rows : rows - lower) * rankLayout.rowHeight;
     wrapper.style.containIntrinsicSize = '0 ' + height + 'px';
   }
 }
@@ -321,13 +414,6 @@ function measureRankLayout(block) {
   sizeRankBlocks(block);
 }
 
-function skipRankingsOutOfView(block) {
-  for (const wrapper of block.children) wrapper.className = 'rank-block';
-  sizeRankBlocks(block);
-  // Measured after the next frame, when the table in view is laid out anyway.
-  requestAnimationFrame(() => setTimeout(() => measureRankLayout(block), 0));
-}
-
 async function loadIndivRankings() {
   if (noContest()) return;
   const result = await hostBridge.fetch_indiv_rankings();
@@ -340,7 +426,4 @@ async function loadTeamRankings() {
   buildRankings($('team-rankings'), result, 'Team');
 }
 
-$('rankings-show-hide-btn').addEventListener('click', () => {
-  for (const el of document.querySelectorAll('.lower-score')) el.classList.toggle('hidden');
-  sizeRankBlocks($('rankings'));
-});
+$('rankings-show-hide-btn').addEventListener('click', () => showLowerScores($('rankings'), !lowerScoresShown));

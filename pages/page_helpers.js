@@ -65,12 +65,50 @@ function fieldPositions(columns) {
   };
 }
 
+// Writes the rows first to first + count - 1 of a flattened result of k fields a row into a
+// table body, cellFields giving the field each cell shows. A reload writes its texts into the
+// rows already there, in the order they stand: taking tens of thousands of rows out and
+// making as many new ones costs several times more, and leaves them all to be collected.
+// Rows beyond count are removed; missing ones are cloned from a template row, so that each
+// costs one clone and one text write per cell. eachRow, when given, sees every row with the
+// position of its first field.
+function writeRows(body, fields, first, count, k, cellFields, eachRow = null) {
+  const rows = body.rows;
+  const reused = Math.min(rows.length, count);
+  const fill = (row, r) => {
+    const base = (first + r) * k;
+    let cell = row.firstChild;
+    for (let c = 0; c < cellFields.length; c++) {
+      cell.firstChild.data = fields[base + cellFields[c]];
+      cell = cell.nextSibling;
+    }
+    if (eachRow) eachRow(row, base);
+  };
+  for (let r = 0; r < reused; r++) fill(rows[r], r);
+  if (rows.length > count) {
+    const surplus = document.createRange();
+    surplus.setStartBefore(rows[count]);
+    surplus.setEndAfter(body.lastChild);
+    surplus.deleteContents();
+  }
+  if (reused === count) return;
+  const template = document.createElement('tr');
+  for (let c = 0; c < cellFields.length; c++) {
+    template.appendChild(document.createElement('td')).appendChild(document.createTextNode(''));
+  }
+  const fragment = document.createDocumentFragment();
+  for (let r = reused; r < count; r++) {
+    const row = template.cloneNode(true);
+    fill(row, r);
+    fragment.appendChild(row);
+  }
+  body.appendChild(fragment);
+}
+
 // Fills a table body from a flattened fetch result whose rows hold the fields named in
 // columns, in that order. cells names the fields shown, one a cell (all of them when not
-// given); number names the field a row keeps as its record number. Cells get their text
-// through a template row so that each row costs one clone and one text write per cell.
-// onRow, when given, sees every row as a reader of its fields by name (used to fill a select
-// alongside).
+// given); number names the field a row keeps as its record number. onRow, when given, sees
+// every row as a reader of its fields by name (used to fill a select alongside).
 function fillTable(table, result, { columns, cells = columns, number = null, onRow = null }) {
   const body = table.tBodies[0];
   if (result === '') {
@@ -80,41 +118,13 @@ function fillTable(table, result, { columns, cells = columns, number = null, onR
   }
   const k = columns.length;
   const at = fieldPositions(columns);
-  const cellFields = cells.map(at);
   const numberField = number === null ? null : at(number);
   const fields = result.split(FIELD_SEPARATOR);
-  const rowCount = Math.floor(fields.length / k);
-  // A reload writes its texts into the rows already there, in the order they stand: taking
-  // tens of thousands of rows out and making as many new ones costs several times more.
-  const rows = body.rows;
-  const reused = Math.min(rows.length, rowCount);
-  const fill = (row, base) => {
-    let cell = row.firstChild;
-    for (let c = 0; c < cellFields.length; c++) {
-      cell.firstChild.data = fields[base + cellFields[c]];
-      cell = cell.nextSibling;
-    }
+  const eachRow = numberField === null && !onRow ? null : (row, base) => {
     if (numberField !== null) row.dataset.number = fields[base + numberField];
     if (onRow) onRow((name) => fields[base + at(name)]);
   };
-  for (let r = 0; r < reused; r++) fill(rows[r], r * k);
-  if (rows.length > rowCount) {
-    const surplus = document.createRange();
-    surplus.setStartBefore(rows[rowCount]);
-    surplus.setEndAfter(body.lastChild);
-    surplus.deleteContents();
-  }
-  const template = document.createElement('tr');
-  for (let c = 0; c < cellFields.length; c++) {
-    template.appendChild(document.createElement('td')).appendChild(document.createTextNode(''));
-  }
-  const fragment = document.createDocumentFragment();
-  for (let r = reused; r < rowCount; r++) {
-    const row = template.cloneNode(true);
-    fill(row, r * k);
-    fragment.appendChild(row);
-  }
-  body.appendChild(fragment);
+  writeRows(body, fields, 0, Math.floor(fields.length / k), k, cells.map(at), eachRow);
   updateRowWindow(rowWindowFor(table), true);
   Sortable.reinitialize(table);
 }

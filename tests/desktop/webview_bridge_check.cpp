@@ -7,6 +7,16 @@
 //   webview_bridge_check wifi     asks for the card links, reporting the length of the answer
 //   webview_bridge_check main     the main page, reporting when its requests are answered and
 //                                 what is selected
+//   webview_bridge_check timing   the same, also reporting how long the page takes for what
+//                                 a click starts (for bench/page_window.mjs):
+//     time NAME MS     from a click on a link or button (NAME: the link's section or the
+//                      button's id) or a press on a header ("sort" and its text) to the end of
+//                      the first frame after every request the page made meanwhile is answered
+//     places JSON      then, where the links, the Show/Hide button and the individual scores
+//                      headers stand in the window, when displayed
+//     longest NAME MS  after that frame, the longest the page took between two frames (while
+//                      it did not answer), until its frames have come without a pause of over
+//                      50 ms for a second (for 10 s at most)
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -123,6 +133,7 @@ const char* MAIN_PAGE_OBSERVER = R"HTML(<script>
     replies += 1;
     if (replies === requests) setTimeout(() => { if (replies === requests) report('idle ' + requests); }, 0);
   });
+  window.observerAnswered = () => replies === requests;
   document.addEventListener('selectionchange', () => {
     const text = String(getSelection());
     if (text) report('selection ' + text);
@@ -133,6 +144,63 @@ const char* MAIN_PAGE_OBSERVER = R"HTML(<script>
     clearInterval(ready);
     report('ready');
   }, 20);
+})();
+</script>)HTML";
+
+// Added after the main page observer in the timing mode.
+const char* TIMING_OBSERVER = R"HTML(<script>
+(() => {
+  const report = (line) => window.chrome.webview.postMessage('0:report:' + line);
+  const places = () => {
+    const centre = (element) => {
+      const box = element.getBoundingClientRect();
+      return box.width ? [Math.round(box.left + box.width / 2), Math.round(box.top + box.height / 2)] : null;
+    };
+    const found = {};
+    for (const link of document.querySelectorAll('nav a')) found[link.dataset.page] = centre(link);
+    found.showHide = centre(document.getElementById('rankings-show-hide-btn'));
+    found.scoreHeaders = Array.from(document.querySelectorAll('#indiv-scores-table thead tr:first-child th'), centre);
+    return JSON.stringify(found);
+  };
+  const watch = (name) => {
+    const from = performance.now();
+    let last = from;
+    let quietFrom = from;
+    let longest = 0;
+    const frame = () => {
+      const now = performance.now();
+      longest = Math.max(longest, now - last);
+      if (now - last > 50) quietFrom = now;
+      last = now;
+      if (now - quietFrom > 1000 || now - from > 10000) report('longest ' + name + ' ' + Math.round(longest));
+      else requestAnimationFrame(frame);
+    };
+    requestAnimationFrame(frame);
+  };
+  const start = (name) => {
+    const at = performance.now();
+    const check = () => {
+      if (!window.observerAnswered()) {
+        requestAnimationFrame(check);
+        return;
+      }
+      setTimeout(() => {
+        report('time ' + name + ' ' + Math.round(performance.now() - at));
+        report('places ' + places());
+        watch(name);
+      }, 0);
+    };
+    requestAnimationFrame(check);
+  };
+  document.addEventListener('click', (event) => {
+    const target = event.target.closest('nav a, button');
+    if (target) start(target.dataset.page || target.id);
+  }, true);
+  document.addEventListener('pointerdown', (event) => {
+    const th = event.target.closest('th');
+    if (th) start('sort ' + th.textContent.trim());
+  }, true);
+  report('places ' + places());
 })();
 </script>)HTML";
 
@@ -150,9 +218,10 @@ std::string report(const std::string& line) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "bridge";
   std::u16string page = utf8_to_utf16(mode == "dialog" ? DIALOG_PAGE : mode == "wifi" ? WIFI_PAGE : BRIDGE_PAGE);
-  if (mode == "main") {
+  if (mode == "main" || mode == "timing") {
     page = main_page;
-    page.insert(page.rfind(u"</body>"), utf8_to_utf16(MAIN_PAGE_OBSERVER));
+    page.insert(page.rfind(u"</body>"),
+                utf8_to_utf16(std::string(MAIN_PAGE_OBSERVER) + (mode == "timing" ? TIMING_OBSERVER : "")));
   }
   register_function("echo", [](const std::string& args) { return args; });
   register_function("report", report);

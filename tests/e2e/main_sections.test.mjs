@@ -492,10 +492,11 @@ describe('rankings display', () => {
     row('None', 'Overall', 10, 'Tied A'), row('None', 'Overall', 10, 'Tied B'), row('None', 'Overall', 13, 'Lower'),
     row('Senior', 'Reasons', 1, '<b>S1</b>'), row('Senior', 'Reasons', 11, 'S11'),
   ].flat().join(FS);
+  let indivAnswer = indiv;
   let ctx;
   before(async () => {
     ctx = await openMainPage(browser, {
-      intercept: (m) => ({ open_contest: 'Display', fetch_indiv_rankings: indiv,
+      intercept: (m) => ({ open_contest: 'Display', fetch_indiv_rankings: indivAnswer,
         fetch_team_rankings: row('Senior', 'Overall', 12, 'Team X').join(FS) }[parse(m).name] ?? ''),
     });
     await click(ctx.page, '#open-contest-btn');
@@ -514,6 +515,41 @@ describe('rankings display', () => {
     assert.deepEqual(await visible(), [...top, 'Lower', '<b>S1</b>', 'S11', 'Team X']);
     await nav(page, 'rankings');
     assert.deepEqual(await visible(), [...top, '<b>S1</b>']);
+  });
+
+  test('in print a heading stays with its table, and a table longer than a page comes in parts with the header row', async () => {
+    const { page } = ctx;
+    const long = Array.from({ length: 45 }, (_, i) => `L${i + 1}`);
+    indivAnswer = [...long.map((name, i) => row('Senior', 'Overall', i + 1, name)), row('Senior', 'Reasons', 1, 'R1')].flat().join(FS);
+    await nav(page, 'rankings');
+    await page.click('#rankings-show-hide-btn');
+    await page.evaluate(() => dispatchEvent(new Event('beforeprint')));
+    await page.emulateMedia({ media: 'print' });
+    try {
+      // Each printed table, with the box that a page break may not cut: the table, or its block.
+      const printed = await page.$$eval('#indiv-rankings table', (tables) => tables.filter((t) => t.getClientRects().length).map((t) => ({
+        caption: t.caption?.textContent ?? null,
+        head: Array.from(t.tHead.rows[0].cells, (c) => c.textContent),
+        rows: Array.from(t.tBodies[0].rows, (r) => r.cells[2].textContent),
+        unbroken: getComputedStyle(t.closest('.print-parts') ? t : t.closest('.rank-block')).breakInside,
+        rowsUnbroken: getComputedStyle(t.tBodies[0].rows[0]).breakInside,
+      })));
+      const head = ['Rank', 'Score', 'Contestant', 'Team'];
+      const whole = { unbroken: 'avoid', rowsUnbroken: 'avoid', head };
+      assert.deepEqual(printed, [
+        { caption: 'Individual Senior Overall', rows: long.slice(0, 12), ...whole },
+        { caption: null, rows: long.slice(12, 24), ...whole },
+        { caption: null, rows: long.slice(24, 36), ...whole },
+        { caption: null, rows: long.slice(36), ...whole },
+        { caption: 'Individual Senior Reasons', rows: ['R1'], ...whole },
+      ]);
+    } finally {
+      await page.emulateMedia({ media: 'screen' });
+      await page.evaluate(() => dispatchEvent(new Event('afterprint')));
+      indivAnswer = indiv;
+    }
+    assert.equal(await page.$$eval('#rankings tbody tr', (trs) => trs.filter((t) => t.getClientRects().length).length), 47,
+      'after printing the screen shows the tables as before');
   });
 });
 
