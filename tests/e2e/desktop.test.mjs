@@ -2,7 +2,7 @@
 // from outside as a user closes it.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFile, execFileSync, spawn } from 'node:child_process';
+import { execFile, spawn } from 'node:child_process';
 import { once } from 'node:events';
 import fs from 'node:fs';
 import net from 'node:net';
@@ -10,7 +10,7 @@ import path from 'node:path';
 import { promisify } from 'node:util';
 import {
   clickAt, closeWindow, closeWindowById, exitWithin, findWindows, pressKeys, resizeWindow, screenshot, sleep, startDisplay,
-  startMainPage, startProgram, temporaryHome, typeText, waitFor, waitForNoWindow, waitForWindow,
+  sql, startMainPage, startProgram, temporaryHome, typeText, waitFor, waitForNoWindow, waitForWindow,
 } from './lib/desktop.mjs';
 
 const run = promisify(execFile);
@@ -210,7 +210,7 @@ describe('when the page\'s process ends', () => {
     assert.match(program.stderr(), /stopped working\. Everything entered so far is saved in the contest file\./);
     await pressKeys(display.env, 'Return');
     assert.deepEqual(await exitWithin(program, 10000), { code: 0, signal: null }, program.stderr().slice(-2000));
-    assert.equal(execFileSync('sqlite3', [db, 'SELECT name FROM contest;'], { encoding: 'utf8' }).trim(), 'Kept');
+    assert.equal(sql(db, 'SELECT name FROM contest;'), 'Kept');
   });
 });
 

@@ -2,11 +2,10 @@
 // focused contest field and press Enter. Then a phone's placing reaches that contest's file.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  closeWindow, exitWithin, pressKeys, startDisplay, startMainPage, temporaryHome, typeText, waitFor,
+  closeWindow, exitWithin, pressKeys, sql, startDisplay, startMainPage, temporaryHome, typeText, waitFor,
 } from './lib/desktop.mjs';
 
 const TITLE = 'Tallywell Lite';
@@ -15,10 +14,6 @@ const SEP = '\x1f';
 let display;
 before(async () => { display = await startDisplay(); });
 after(async () => { await display?.stop(); });
-
-function sql(file, statement) {
-  return execFileSync('sqlite3', ['-cmd', '.timeout 5000', file, statement], { encoding: 'utf8' }).trim();
-}
 
 // Starts the application, creates the contest as an official would, and saves a phone's
 // placing into it; resolves to the program and the contest file.

@@ -4,11 +4,11 @@
 // requests are all answered and what is selected (webview_bridge_check main).
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync, spawn } from 'node:child_process';
+import { spawn } from 'node:child_process';
 import { once } from 'node:events';
 import path from 'node:path';
 import {
-  clickInWindow, clipboardText, closeWindow, exitWithin, pressKeys, startDisplay, startMainPage, temporaryHome,
+  clickInWindow, clipboardText, closeWindow, exitWithin, pressKeys, sql, startDisplay, startMainPage, temporaryHome,
   typeText, waitFor, waitForWindow,
 } from './lib/desktop.mjs';
 import { launchBrowser, mainPageText, openPage } from './lib/harness.mjs';
@@ -16,10 +16,6 @@ import { launchBrowser, mainPageText, openPage } from './lib/harness.mjs';
 const HARNESS = process.env.BRIDGE_HARNESS;
 const TITLE = 'Tallywell Lite';
 const WINDOW = { width: 1040, height: 640 };
-
-function sql(file, statement) {
-  return execFileSync('sqlite3', ['-cmd', '.timeout 5000', file, statement], { encoding: 'utf8' }).trim();
-}
 
 // 3 divisions of 99 groups of 9 contestants (2,673, numbered 1011 to 3999) and 10 classes,
 // with a placing for everyone in classes 2 to 10 (24,057) and none in class 1.

@@ -1,6 +1,6 @@
 // Helpers for the desktop tests: a virtual display from xvfb-run, the programs started on
 // it with their own HOME, and the windows found, pictured and closed as a user would.
-import { spawn, execFile } from 'node:child_process';
+import { spawn, execFile, execFileSync } from 'node:child_process';
 import { once } from 'node:events';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -56,6 +56,12 @@ export async function startDisplay() {
       await exited;
     },
   };
+}
+
+// A statement run on a contest file by a second connection, as another program would; its
+// output, trimmed.
+export function sql(file, statement) {
+  return execFileSync('sqlite3', ['-cmd', '.timeout 5000', file, statement], { encoding: 'utf8' }).trim();
 }
 
 // A HOME of its own, so no test ever touches the real Desktop.
