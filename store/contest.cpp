@@ -60,6 +60,10 @@ struct CloseUnlessKept {
   throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
 }
 
+[[noreturn]] void raise_rename_failed(const fs::path& from, const fs::path& to, int error) {
+  throw fs::filesystem_error("rename", from, to, std::error_code(error, std::generic_category()));
+}
+
 // A new hidden folder on the Desktop in which a contest is made whole before it gets its
 // name; removed with everything in it unless kept. Declared before the connection's guard,
 // so the connection is closed first. Made by mkdir, not mkdtemp, whose folders are the
@@ -161,8 +165,7 @@ std::string build_contest(const fs::path& file, const std::string& name) {
 bool name_folder(const fs::path& made, const fs::path& folder) {
   if (renameat2(AT_FDCWD, made.c_str(), AT_FDCWD, folder.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno == EEXIST || errno == ENOTEMPTY) return false;
-  if (errno != EINVAL && errno != ENOSYS)
-    throw fs::filesystem_error("rename", made, folder, std::error_code(errno, std::generic_category()));
+  if (errno != EINVAL && errno != ENOSYS) raise_rename_failed(made, folder, errno);
   // The file system cannot rename without replacing: the name is taken first with a folder
   // that only this call can have made (mkdir never takes a name that is there), and the
   // finished folder then replaces that empty one.
@@ -174,7 +177,7 @@ bool name_folder(const fs::path& made, const fs::path& folder) {
   const int error = errno;
   ::rmdir(folder.c_str());  // gone only while still empty: whatever was put there since stays
   if (error == EEXIST || error == ENOTEMPTY) return false;
-  throw fs::filesystem_error("rename", made, folder, std::error_code(error, std::generic_category()));
+  raise_rename_failed(made, folder, error);
 }
 
 std::string create_contest(const std::string& name) {
