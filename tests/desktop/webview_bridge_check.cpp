@@ -115,8 +115,9 @@ setTimeout(() => window.chrome.webview.postMessage('1:fetch_wifi_addresses:'), 1
 </script></body></html>)HTML";
 
 // Added to the main page: reports "request N" as the page sends its Nth request, "idle N"
-// each time the page's N requests so far are all answered, "selection TEXT" as the selection changes, and "ready" once the page has the
-// keyboard with a text field focused, so keys sent to the window reach that field.
+// each time the page's N requests so far are all answered, "selection TEXT" as the
+// selection changes, and "ready" once the page has the keyboard with a text field focused,
+// so keys sent to the window reach that field.
 const char* MAIN_PAGE_OBSERVER = R"HTML(<script>
 (() => {
   const webview = window.chrome.webview;
