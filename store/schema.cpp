@@ -2,6 +2,7 @@
 
 #include <array>
 #include <set>
+#include <utility>
 
 #include "store/database.h"
 
@@ -172,13 +173,26 @@ std::string without_layout(const std::string& sql) {
   return text;
 }
 
-// Every object of the database's own schema; an automatic index has no SQL text.
+// The statistics tables that SQLite's own ANALYZE adds (sqlite_stat4 only where SQLite is
+// built with it), exactly as it makes them. Database tools run ANALYZE on files they inspect;
+// such tables are SQLite's, not the contest's, and change none of its rows or rules.
+bool is_sqlite_statistics(const SchemaObject& object) {
+  static const std::set<SchemaObject> made_by_analyze = {
+      {"table", "sqlite_stat1", "sqlite_stat1", "CREATE TABLE sqlite_stat1(tbl,idx,stat)"},
+      {"table", "sqlite_stat4", "sqlite_stat4", "CREATE TABLE sqlite_stat4(tbl,idx,neq,nlt,ndlt,sample)"}};
+  return made_by_analyze.count(object) != 0;
+}
+
+// Every object of the database's own schema but SQLite's statistics; an automatic index has
+// no SQL text.
 std::multiset<SchemaObject> schema_objects(sqlite3* db) {
   std::multiset<SchemaObject> objects;
   Statement query = prepare_statement(db, "SELECT type, name, tbl_name, sql FROM main.sqlite_schema;");
-  while (query.next_row())
-    objects.insert({column_text(query, 0), column_text(query, 1), column_text(query, 2),
-                    without_layout(column_text(query, 3))});
+  while (query.next_row()) {
+    SchemaObject object{column_text(query, 0), column_text(query, 1), column_text(query, 2),
+                        without_layout(column_text(query, 3))};
+    if (!is_sqlite_statistics(object)) objects.insert(std::move(object));
+  }
   return objects;
 }
 

@@ -357,10 +357,15 @@ TEST_F(Contest, OpenRefusesFilesThatAreNotWholeContestsAndChangesNone) {
       EXPECT_EQ(entries_of(file.parent_path()), std::vector<std::string>{"contest.db"}) << file;
     }
   }
+  // A database tool's ANALYZE adds SQLite's own statistics: still the whole contest.
   ASSERT_EQ(create_contest("Whole"), "");
+  ASSERT_EQ(call("save_division", "none" + S + "Junior" + S + "3"), "");
   close_database();
   dialog_answer = (home.desktop() / "Whole" / "contest.db").string();
+  change_file(dialog_answer, "ANALYZE;");
+  ASSERT_NE(file_bytes(dialog_answer).find("sqlite_stat1"), std::string::npos);
   EXPECT_EQ(open_contest(""), "Whole");
+  EXPECT_EQ(call("fetch_divisions"), "1" + S + "Junior" + S + "3" + S + "1000");
   close_database();
 
   // Another program that ran the same script, laid out with other line ends and indents.
