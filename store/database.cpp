@@ -254,6 +254,10 @@ void set_busy_timeout(int milliseconds) {
     throw SqliteFailure("Failed to set the busy timeout", sqlite3_extended_errcode(contest_db));
 }
 
+void limit_busy_wait(int milliseconds) {
+  if (contest_db) sqlite3_busy_timeout(contest_db, milliseconds);  // answers SQLITE_OK on an open connection
+}
+
 bool contest_is_read_only() { return sqlite3_db_readonly(contest_db, "main") == 1; }
 
 namespace {

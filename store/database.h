@@ -134,6 +134,9 @@ bool open_database(const std::string& utf8_path, int flags = SQLITE_OPEN_READWRI
 // The contest connection's settings: the time a statement waits for another program's lock.
 void set_busy_timeout(int milliseconds);
 
+// As set_busy_timeout, when a contest is open, and never raises; 0 waits not at all.
+void limit_busy_wait(int milliseconds);
+
 // True when SQLite opened the contest's file for reading only (the file or its folder may
 // not be written).
 bool contest_is_read_only();
