@@ -96,6 +96,17 @@ $('open-contest-btn').addEventListener('click', async () => {
   if (result !== 'None') await reportingRefresh(loadAll);
 });
 
+// The host has closed the contest: the page shows nothing of it and keeps no row number of
+// it in a form, so that nothing of it can be changed in a contest opened or created next.
+function showNoContest() {
+  contestNameEl.textContent = 'None';
+  for (const reset of formResets) reset();
+  loadAll();
+  loadIndivScores();
+  loadIndivRankings();
+  loadTeamRankings();
+}
+
 async function loadAll() {
   await loadDivisions();
   await loadTeams();
@@ -108,12 +119,16 @@ async function loadAll() {
 }
 
 // ---- Refreshers ------------------------------------------------------------
+// With no contest open a refresh asks the host nothing and leaves its table empty.
+
+function fetchFromContest(name) {
+  return noContest() ? Promise.resolve('') : hostBridge[name]();
+}
 
 async function loadDivisions() {
-  if (noContest()) return;
   const select = $('team-division-name-inp');
   emptySelect(select);
-  const result = await hostBridge.fetch_divisions();
+  const result = await fetchFromContest('fetch_divisions');
   if (result !== '') addOption(select, '', '');
   fillTable($('divisions-table'), result, {
     columns: ['id', 'name', 'teamSize', 'number'],
@@ -124,10 +139,9 @@ async function loadDivisions() {
 }
 
 async function loadTeams() {
-  if (noContest()) return;
   const select = $('contestant-division-team-name-inp');
   emptySelect(select);
-  const result = await hostBridge.fetch_teams();
+  const result = await fetchFromContest('fetch_teams');
   if (result !== '') addOption(select, '', '');
   // The option's value is the team number: "division team" texts can coincide
   // (division "A B" with team "C", division "A" with team "B C").
@@ -140,8 +154,7 @@ async function loadTeams() {
 }
 
 async function loadContestants() {
-  if (noContest()) return;
-  const result = await hostBridge.fetch_contestants();
+  const result = await fetchFromContest('fetch_contestants');
   fillTable($('contestants-table'), result, {
     columns: ['division', 'team', 'name', 'number'],
     number: 'number',
@@ -149,16 +162,14 @@ async function loadContestants() {
 }
 
 async function loadContestantCounts() {
-  if (noContest()) return;
-  const result = await hostBridge.fetch_contestant_counts();
+  const result = await fetchFromContest('fetch_contestant_counts');
   fillTable($('contestant-counts-table'), result, { columns: ['division', 'team', 'count'] });
 }
 
 async function loadClassTypes() {
-  if (noContest()) return;
   const select = $('classes-class-type-inp');
   emptySelect(select);
-  const result = await hostBridge.fetch_class_types();
+  const result = await fetchFromContest('fetch_class_types');
   if (result !== '') addOption(select, '', '');
   fillTable($('class-types-table'), result, {
     columns: ['id', 'name'],
@@ -169,8 +180,7 @@ async function loadClassTypes() {
 }
 
 async function loadClasses() {
-  if (noContest()) return;
-  const result = await hostBridge.fetch_classes();
+  const result = await fetchFromContest('fetch_classes');
   fillTable($('classes-table'), result, {
     columns: ['id', 'type', 'name', 'placing', 'cuts'],
     number: 'id',
@@ -178,8 +188,7 @@ async function loadClasses() {
 }
 
 async function loadPlacings() {
-  if (noContest()) return;
-  const result = await hostBridge.fetch_placings();
+  const result = await fetchFromContest('fetch_placings');
   fillTable($('placings-table'), result, {
     columns: ['id', 'classNo', 'contestantNo', 'placing', 'reasons'],
     cells: ['classNo', 'contestantNo', 'placing', 'reasons'],
@@ -188,16 +197,14 @@ async function loadPlacings() {
 }
 
 async function loadPlacingCounts() {
-  if (noContest()) return;
-  const result = await hostBridge.fetch_placing_counts();
+  const result = await fetchFromContest('fetch_placing_counts');
   fillTable($('placing-counts-table'), result, {
     columns: ['contestantNo', 'placingCount', 'reasonsCount'],
   });
 }
 
 async function loadIndivScores() {
-  if (noContest()) return;
-  const result = await hostBridge.fetch_indiv_scores();
+  const result = await fetchFromContest('fetch_indiv_scores');
   fillTable($('indiv-scores-table'), result, {
     columns: ['contestant', 'contestantNo', 'className', 'classNo', 'placing', 'placingScore',
       'reasonsScore', 'totalScore'],
@@ -415,14 +422,12 @@ function measureRankLayout(block) {
 }
 
 async function loadIndivRankings() {
-  if (noContest()) return;
-  const result = await hostBridge.fetch_indiv_rankings();
+  const result = await fetchFromContest('fetch_indiv_rankings');
   buildRankings($('indiv-rankings'), result, 'Individual');
 }
 
 async function loadTeamRankings() {
-  if (noContest()) return;
-  const result = await hostBridge.fetch_team_rankings();
+  const result = await fetchFromContest('fetch_team_rankings');
   buildRankings($('team-rankings'), result, 'Team');
 }
 

@@ -13,15 +13,26 @@ function joinFields(...fields) {
 }
 
 // What the host answers once the open contest's file was moved, replaced or deleted. It has
-// then closed the contest, so the page has none open either: the contest can be opened again,
-// and the reloads after a refused save do not say the same again.
+// then closed the contest, so the page has none open either (showNoContest): the contest can
+// be opened again, and the reloads after a refused save do not say the same again.
 const CONTEST_MOVED_MESSAGE = 'The contest file was moved, replaced or deleted while it was open, ' +
   'so nothing more is saved to it. Open the contest again.';
 
-// entry, when given, names the entry a refused save was for.
-function showError(error, entry = null) {
-  if (error.message === CONTEST_MOVED_MESSAGE) contestNameEl.textContent = 'None';
-  alert('Error: ' + error.message + (entry === null ? '' : '\nNot saved: ' + entry));
+// Says in one message box why the requests of one action were refused: each reason once, with
+// the entries it refused where they are named ({ error, entry }, entry null for none).
+function showErrors(refusals) {
+  if (refusals.some(({ error }) => error.message === CONTEST_MOVED_MESSAGE)) showNoContest();
+  const entries = new Map();
+  for (const { error, entry } of refusals) {
+    if (!entries.has(error.message)) entries.set(error.message, []);
+    if (entry !== null) entries.get(error.message).push(entry);
+  }
+  alert(Array.from(entries, ([message, named]) =>
+    'Error: ' + message + (named.length ? '\nNot saved: ' + named.join(', ') : '')).join('\n'));
+}
+
+function showError(error) {
+  showErrors([{ error, entry: null }]);
 }
 
 // Runs a refresh; one whose fetch is rejected says why, as a failed save does. The refreshers

@@ -1,11 +1,15 @@
 // ---- Record sections -------------------------------------------------------
 
+// The full reset of every record form, for a page that shows no contest.
+const formResets = [];
+
 // Wires the save, clear and delete buttons of one record form.
 // The form is reset as soon as an entry passes its checks, before the save is sent: keys
 // typed ahead for the next entry land in the right inputs however fast they come. All the
 // saves of a submit are sent at once, and the host runs requests in the order they come, so
-// the saves of every form are made in the order they were entered, across submits; a
-// refused save names its entry, which the form no longer shows. The table reloads follow
+// the saves of every form are made in the order they were entered, across submits; the
+// refused saves of a submit are told in one message that names their entries, which the form
+// no longer shows. The table reloads follow
 // the save; a reload asked for while one runs is made once more after it, so reloads never
 // pile up ahead of the next save. A reload that fails says why, as a failed save does.
 function recordSection(form) {
@@ -36,6 +40,7 @@ function recordSection(form) {
     shortReset();
     if (form.fullReset) form.fullReset();
   };
+  formResets.push(fullReset);
 
   $(form.form).addEventListener('submit', async (event) => {
     event.preventDefault();
@@ -48,11 +53,9 @@ function recordSection(form) {
     if (outcome === null) return;
     shortReset();
     if (outcome.abort) return;
-    const saves = outcome.calls.map(({ args }) => form.save(args).then(() => null, (error) => error));
-    for (let i = 0; i < saves.length; i++) {
-      const error = await saves[i];
-      if (error) showError(error, outcome.calls[i].entry);
-    }
+    const saves = outcome.calls.map(({ args, entry }) => form.save(args).then(() => null, (error) => ({ error, entry })));
+    const refusals = (await Promise.all(saves)).filter((refusal) => refusal !== null);
+    if (refusals.length) showErrors(refusals);
     await refresh();
   });
 

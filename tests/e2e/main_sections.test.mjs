@@ -717,29 +717,58 @@ describe('a refresh whose fetch fails', () => {
 });
 
 describe('a contest whose folder is renamed while it is open', () => {
-  test('a save says so once, and the contest can then be opened again', async () => {
+  test('a submit says so once for all its entries, the page shows no contest, and it can be opened again', async () => {
     const home = makeHome();
     const moved = path.join(home.desktop, 'Moved away', 'contest.db');
     const harness = startHarness({ home: home.home, env: { TALLYWELL_OPEN_PATH: moved } });
     const ctx = await openMainPage(browser, { host: harness });
+    // What the page shows of a contest: its name, body rows, options, ranking tables, and
+    // the row numbers its forms keep.
+    const shown = () => ctx.page.evaluate(() => ({
+      name: $('contest-name').textContent,
+      rows: document.querySelectorAll('main tbody tr').length,
+      options: document.querySelectorAll('main form option[data-number]').length,
+      rankings: document.querySelectorAll('.rank-block').length,
+      numbers: Array.from(document.querySelectorAll('input[type="hidden"]'), (i) => i.value).filter((v) => v !== 'none'),
+    }));
     try {
       const { page } = ctx;
       await createContest(page, 'Moved');
-      renameSync(path.join(home.desktop, 'Moved'), path.dirname(moved));
       await nav(page, 'divisions');
-      const refused = await outcome(ctx, () => saveDivision(page, 'Junior', '3'));
+      await saveDivision(page, 'Junior', '3');
+      await nav(page, 'teams');
+      await saveTeam(page, 'Junior', 'Team', 'Alpha');
+      await nav(page, 'class-types');
+      await saveClassType(page, 'Cattle');
+      await nav(page, 'classes');
+      await saveClass(page, 'Cattle', 'Heifers', '1234', '253');
+      await nav(page, 'contestants');
+      await saveContestants(page, 'Junior Alpha', 'Ann');
+      await nav(page, 'placings');
+      await typePlacing(page, { classNo: '1', contestant: '1011', placing: '1234' });
+      await nav(page, 'individual-scores');
+      await nav(page, 'rankings');
+      await nav(page, 'placings');
+      await page.click('#placings-table tbody tr');
+      assert.deepEqual(await shown(), { name: 'Moved', rows: 11, options: 3, rankings: 2, numbers: ['1'] });
+
+      renameSync(path.join(home.desktop, 'Moved'), path.dirname(moved));
+      await nav(page, 'contestants');
+      const refused = await outcome(ctx, () => saveContestants(page, 'Junior Alpha', 'Ben, Cy, Dee'));
       assert.deepEqual(refused.alerts, ['Error: The contest file was moved, replaced or deleted while it was open, '
-        + 'so nothing more is saved to it. Open the contest again.\nNot saved: Junior']);
-      assert.deepEqual(refused.sent.map((m) => m.name), ['save_division']);
+        + 'so nothing more is saved to it. Open the contest again.\nNot saved: Ben, Cy, Dee']);
+      assert.deepEqual(refused.sent.map((m) => m.name), Array(3).fill('call_save_contestant'));
+      assert.deepEqual(await shown(), { name: 'None', rows: 0, options: 0, rankings: 0, numbers: [] });
 
       await nav(page, 'contest');
       const reopened = await outcome(ctx, () => page.click('#open-contest-btn'));
       assert.deepEqual(reopened.alerts, []);
       assert.equal(reopened.sent[0].name, 'open_contest');
       assert.equal(await page.textContent('#contest-name'), 'Moved');
+      assert.deepEqual(await rows(page, '#placings-table'), [['1', '1011', '1234', '']]);
       await nav(page, 'divisions');
-      await saveDivision(page, 'Junior', '3');
-      assert.deepEqual(await rows(page, '#divisions-table'), [['Junior', '3', '1000']]);
+      await saveDivision(page, 'Senior', '3');
+      assert.deepEqual(await rows(page, '#divisions-table'), [['Junior', '3', '1000'], ['Senior', '3', '2000']]);
     } finally {
       await ctx.context.close();
       await harness.stop();
