@@ -18,6 +18,9 @@ for (const link of document.querySelectorAll('nav a')) {
     if (page === 'individual-scores') {
       reportingRefresh(loadIndivScores);
     } else if (page === 'rankings') {
+      // Each visit shows the rankings with the lower scores hidden, clicks during its loads
+      // included: the tables that arrive take the state the page is in when they come.
+      showLowerScores($('rankings'), false);
       reportingRefresh(async () => {
         await loadIndivRankings();
         await loadTeamRankings();
@@ -274,8 +277,8 @@ function buildRankings(block, result, kind) {
     table.caption.firstChild.data = division === 'None'
       ? kind + ' ' + category
       : kind + ' ' + division + ' ' + category;
-    // Lower scores come hidden; in a table that shows them they stay shown until
-    // showLowerScores below hides them with the others.
+    // Rows are written in the state their table is in; showLowerScores below brings every
+    // table to the page's state.
     const state = rankBlocks.get(wrapper);
     const lowerClass = state.shown ? 'lower-score' : 'lower-score hidden';
     let lower = 0;
@@ -290,7 +293,7 @@ function buildRankings(block, result, kind) {
   }
   while (wrappers.length > tables) block.lastChild.remove();
   for (let i = 0; i < tables; i++) Sortable.reinitialize(wrappers[i].firstChild);
-  showLowerScores(block, false);
+  showLowerScores(block, lowerScoresShown);
   // Measured after the next frame, when the table in view is laid out anyway.
   requestAnimationFrame(() => setTimeout(() => measureRankLayout(block), 0));
 }
@@ -299,10 +302,11 @@ function buildRankings(block, result, kind) {
 // WebKit builds and lays out every row it displays, also in the blocks that content-visibility
 // keeps from being drawn. The blocks in and near the part of the page in view change at
 // once; the others follow a thousand rows a frame, so the window keeps answering. Find,
-// copy and print take them all first (settleLowerScores).
+// copy and print take them all first (settleLowerScores). The page has one state for them
+// all: a table waiting for its turn takes the state the page is in when its turn comes.
 const LOWER_SCORES_BATCH_ROWS = 1000;
 let lowerScoresShown = false;
-const lowerScoresToDo = [];
+const lowerScoresToDo = new Set();
 let lowerScoresFrame = 0;
 
 function setLowerScores(wrapper, shown) {
@@ -325,27 +329,34 @@ function showLowerScores(root, shown) {
     if (box.bottom >= view.top - view.height / 2 && box.top <= view.bottom + view.height / 2) {
       near.push(wrapper);
     } else {
-      lowerScoresToDo.push(wrapper);
+      lowerScoresToDo.add(wrapper);
     }
   }
   for (const wrapper of near) setLowerScores(wrapper, shown);
   sizeRankBlocks(root);
-  if (!lowerScoresFrame && lowerScoresToDo.length) {
+  if (!lowerScoresFrame && lowerScoresToDo.size) {
     lowerScoresFrame = requestAnimationFrame(() => setTimeout(lowerScoresBatch, 0));
+  }
+}
+
+// Changes the waiting tables, in order, up to the given number of rows (all of them without).
+function setWaitingLowerScores(rowLimit = Infinity) {
+  let rows = 0;
+  for (const wrapper of lowerScoresToDo) {
+    if (rows >= rowLimit) break;
+    lowerScoresToDo.delete(wrapper);
+    rows += setLowerScores(wrapper, lowerScoresShown);
   }
 }
 
 function lowerScoresBatch() {
   lowerScoresFrame = 0;
-  let rows = 0;
-  while (lowerScoresToDo.length && rows < LOWER_SCORES_BATCH_ROWS) {
-    rows += setLowerScores(lowerScoresToDo.shift(), lowerScoresShown);
-  }
-  if (lowerScoresToDo.length) lowerScoresFrame = requestAnimationFrame(() => setTimeout(lowerScoresBatch, 0));
+  setWaitingLowerScores(LOWER_SCORES_BATCH_ROWS);
+  if (lowerScoresToDo.size) lowerScoresFrame = requestAnimationFrame(() => setTimeout(lowerScoresBatch, 0));
 }
 
 function settleLowerScores() {
-  while (lowerScoresToDo.length) setLowerScores(lowerScoresToDo.shift(), lowerScoresShown);
+  setWaitingLowerScores();
 }
 
 document.addEventListener('copy', settleLowerScores, true);

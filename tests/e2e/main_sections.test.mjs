@@ -492,12 +492,14 @@ describe('rankings display', () => {
     row('None', 'Overall', 10, 'Tied A'), row('None', 'Overall', 10, 'Tied B'), row('None', 'Overall', 13, 'Lower'),
     row('Senior', 'Reasons', 1, '<b>S1</b>'), row('Senior', 'Reasons', 11, 'S11'),
   ].flat().join(FS);
+  const team = row('Senior', 'Overall', 12, 'Team X').join(FS);
   let indivAnswer = indiv;
+  let teamAnswer = team;  // undefined: held until the test delivers it
   let ctx;
   before(async () => {
     ctx = await openMainPage(browser, {
-      intercept: (m) => ({ open_contest: 'Display', fetch_indiv_rankings: indivAnswer,
-        fetch_team_rankings: row('Senior', 'Overall', 12, 'Team X').join(FS) }[parse(m).name] ?? ''),
+      intercept: (m) => (parse(m).name === 'fetch_team_rankings' ? teamAnswer
+        : { open_contest: 'Display', fetch_indiv_rankings: indivAnswer }[parse(m).name] ?? ''),
     });
     await click(ctx.page, '#open-contest-btn');
   });
@@ -515,6 +517,37 @@ describe('rankings display', () => {
     assert.deepEqual(await visible(), [...top, 'Lower', '<b>S1</b>', 'S11', 'Team X']);
     await nav(page, 'rankings');
     assert.deepEqual(await visible(), [...top, '<b>S1</b>']);
+  });
+
+  test('Show/Hide clicked while the rankings load turns every table, near or far, to one state', async () => {
+    const { page } = ctx;
+    // Eight tables of each kind with 140 lower scores each: far more rows out of view than
+    // one staged step changes.
+    const many = (prefix) => Array.from({ length: 8 }, (_, t) => Array.from({ length: 150 },
+      (_, i) => row(`D${t}`, 'Overall', i + 1, `${prefix}${t}.${i}`))).flat(2).join(FS);
+    const states = () => page.$$eval('#rankings table', (ts) => ts.map((t) => {
+      const hidden = t.querySelectorAll('tr.lower-score.hidden').length;
+      return hidden === 0 ? 'shown' : hidden === t.querySelectorAll('tr.lower-score').length ? 'hidden' : 'mixed';
+    }));
+    const settled = () => page.waitForFunction(() => lowerScoresToDo.size === 0, null, { timeout: 10000 });
+    indivAnswer = many('P');
+    teamAnswer = undefined;
+    try {
+      await page.click('nav a[data-page="rankings"]');
+      await page.waitForFunction(() => document.querySelectorAll('#indiv-rankings table').length === 8);
+      await page.click('#rankings-show-hide-btn');
+      const held = parse(ctx.sent.findLast((m) => parse(m).name === 'fetch_team_rankings'));
+      ctx.deliver(`${held.id}:${many('T')}`);
+      await settle(page);
+      await settled();
+      assert.deepEqual(await states(), Array(16).fill('shown'));
+      await page.click('#rankings-show-hide-btn');
+      await settled();
+      assert.deepEqual(await states(), Array(16).fill('hidden'));
+    } finally {
+      indivAnswer = indiv;
+      teamAnswer = team;
+    }
   });
 
   test('in print a heading stays with its table, and a table longer than a page comes in parts with the header row', async () => {
