@@ -1,14 +1,11 @@
 #include "dispatch/worker.h"
 
-#include <algorithm>
-#include <chrono>
 #include <deque>
 #include <memory>
 
 #include "cards/card_api.h"
 #include "dispatch/command_queue.h"
 #include "dispatch/function_table.h"
-#include "store/database.h"
 #include "store/failures.h"
 
 bool (*post_command_result)(std::string* reply) = nullptr;
@@ -25,9 +22,6 @@ std::string run_payload(const std::string& payload) {
 }
 
 namespace {
-// The longest that the commands run at a stop wait, together, for another program's lock.
-constexpr std::chrono::milliseconds STOP_BUSY_WAIT{5000};
-
 void route_result(const CommandItem& item, const std::string& result) {
   if (item.from_http) {
     complete_pending_request(item.id, result);
@@ -87,13 +81,5 @@ void command_worker_func() {
     }
     run_and_route(item);
   }
-  // Another program holding the contest's write lock makes each save wait out the busy
-  // timeout: those run at the stop share one such wait, so the stop stays bounded whatever
-  // their number.
-  const auto deadline = std::chrono::steady_clock::now() + STOP_BUSY_WAIT;
-  for (const CommandItem& item : at_stop) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    limit_busy_wait(static_cast<int>(std::max<long long>(left.count(), 0)));
-    run_and_route(item);
-  }
+  for (const CommandItem& item : at_stop) run_and_route(item);
 }

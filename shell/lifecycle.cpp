@@ -27,7 +27,8 @@
 // - UI -> the others at shut-down: request_stop sets stop_requested under the queue mutex,
 //   stop_card_server ends the listen loop, whose thread is waited for at most
 //   CARD_SERVER_STOP_WAIT; then the worker is joined, once it has run the page's saves and
-//   deletes still queued, and only then is contest_db closed.
+//   deletes still queued (all its operations waiting for another program's lock at most
+//   STOP_LOCK_WAIT in all, through limit_lock_waits), and only then is contest_db closed.
 
 #include <chrono>
 #include <condition_variable>
@@ -71,6 +72,9 @@ bool start_thread(std::thread& slot, void (*body)()) {
 // and so the server's end, for as long as it likes; shut-down waits this long for it.
 constexpr std::chrono::seconds CARD_SERVER_STOP_WAIT{2};
 
+// The longest that a stop waits for another program's lock on the contest, in all.
+constexpr std::chrono::seconds STOP_LOCK_WAIT{5};
+
 std::mutex card_server_end_mutex;
 std::condition_variable card_server_end_cv;
 bool card_server_ended = false;
@@ -104,6 +108,7 @@ bool end_card_server_thread() {
 }  // namespace
 
 std::string start_services() {
+  limit_lock_waits(std::chrono::steady_clock::time_point::max());
   if (!start_thread(worker_thread, command_worker_func)) return "The worker thread could not be started.";
   card_server_ended = false;
   if (card_server_body && !start_thread(server_thread, run_card_server)) {
@@ -118,6 +123,9 @@ std::string start_services() {
 // so nothing can touch the connection while it closes (the server's threads never touch it).
 bool stop_services() {
   request_stop();
+  // The operation running now and the saves run at the stop share one wait for another
+  // program's lock on the contest, so the stop stays bounded whatever their number.
+  limit_lock_waits(std::chrono::steady_clock::now() + STOP_LOCK_WAIT);
   if (stop_card_server) stop_card_server();
   const bool server_ended = end_card_server_thread();
   // The worker first runs the saves and deletes that were queued before the stop.

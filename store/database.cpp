@@ -1,6 +1,9 @@
 #include "store/database.h"
 
+#include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -249,13 +252,35 @@ bool open_database(const std::string& utf8_path, int flags) {
   return false;
 }
 
+namespace {
+using Clock = std::chrono::steady_clock;
+
+int lock_wait_milliseconds = 0;      // set_busy_timeout's; used on the worker thread only
+Clock::time_point lock_wait_began;  // of the wait under way
+// No wait goes past this, whatever thread set it (limit_lock_waits).
+std::atomic<Clock::rep> lock_waits_end{Clock::time_point::max().time_since_epoch().count()};
+
+// SQLite's busy handler: called while another program holds a lock a statement needs, with
+// count 0 at the first call of each wait; answers whether to try again.
+int wait_for_lock(void*, int count) {
+  const Clock::time_point now = Clock::now();
+  if (count == 0) lock_wait_began = now;
+  const Clock::time_point end = std::min(lock_wait_began + std::chrono::milliseconds(lock_wait_milliseconds),
+                                         Clock::time_point(Clock::duration(lock_waits_end.load())));
+  if (now >= end) return 0;
+  std::this_thread::sleep_for(std::min<Clock::duration>(end - now, std::chrono::milliseconds(10)));
+  return 1;
+}
+}  // namespace
+
 void set_busy_timeout(int milliseconds) {
-  if (sqlite3_busy_timeout(contest_db, milliseconds) != SQLITE_OK)
+  lock_wait_milliseconds = milliseconds;
+  if (sqlite3_busy_handler(contest_db, wait_for_lock, nullptr) != SQLITE_OK)
     throw SqliteFailure("Failed to set the busy timeout", sqlite3_extended_errcode(contest_db));
 }
 
-void limit_busy_wait(int milliseconds) {
-  if (contest_db) sqlite3_busy_timeout(contest_db, milliseconds);  // answers SQLITE_OK on an open connection
+void limit_lock_waits(std::chrono::steady_clock::time_point end) {
+  lock_waits_end = end.time_since_epoch().count();
 }
 
 bool contest_is_read_only() { return sqlite3_db_readonly(contest_db, "main") == 1; }

@@ -4,6 +4,7 @@
 // a raw statement and no failure of SQLite goes unnoticed.
 #include <sqlite3.h>
 
+#include <chrono>
 #include <string>
 
 // The open contest's connection, or null. Used from the worker thread only.
@@ -134,8 +135,9 @@ bool open_database(const std::string& utf8_path, int flags = SQLITE_OPEN_READWRI
 // The contest connection's settings: the time a statement waits for another program's lock.
 void set_busy_timeout(int milliseconds);
 
-// As set_busy_timeout, when a contest is open, and never raises; 0 waits not at all.
-void limit_busy_wait(int milliseconds);
+// No statement waits for another program's lock past end, however long it has waited so far;
+// time_point::max() lifts the limit. Any thread may call it, also while a statement waits.
+void limit_lock_waits(std::chrono::steady_clock::time_point end);
 
 // True when SQLite opened the contest's file for reading only (the file or its folder may
 // not be written).
