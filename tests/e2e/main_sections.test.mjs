@@ -180,6 +180,11 @@ describe('a whole contest entered through the page', () => {
     assert.deepEqual(main.ctx.dialogs, []);
   });
 
+  const FILLED = { divisions: 1, teams: 4, contestants: 10, 'contestant-counts': 4, 'class-types': 2, classes: 2,
+    placings: 20, 'placing-counts': 10 };
+  const tableCounts = async (page) => Object.fromEntries(await Promise.all(Object.keys(FILLED).map(
+    async (t) => [t, (await rows(page, `#${t}-table`)).length])));
+
   test('opening the contest again fills the eight tables; cancelling loads nothing', async () => {
     await main.ctx.context.close();
     await main.harness.stop();
@@ -188,11 +193,7 @@ describe('a whole contest entered through the page', () => {
     main.ctx = await openMainPage(browser, { host: main.harness });
     await click(main.ctx.page, '#open-contest-btn');
     assert.equal(await main.ctx.page.textContent('#contest-name'), 'Worked Example');
-    const counts = {};
-    for (const t of ['divisions', 'teams', 'contestants', 'contestant-counts', 'class-types', 'classes',
-      'placings', 'placing-counts']) counts[t] = (await rows(main.ctx.page, `#${t}-table`)).length;
-    assert.deepEqual(counts, { divisions: 1, teams: 4, contestants: 10, 'contestant-counts': 4,
-      'class-types': 2, classes: 2, placings: 20, 'placing-counts': 10 });
+    assert.deepEqual(await tableCounts(main.ctx.page), FILLED);
     assert.deepEqual(await main.ctx.page.$$eval('#classes-class-type-inp option', (os) => os.map((o) => [o.textContent, o.dataset.number ?? null])),
       [['', null], ['Cattle', '1'], ['Swine', '2']]);
 
@@ -206,6 +207,37 @@ describe('a whole contest entered through the page', () => {
       await cancelled.context.close();
       await cancelling.stop();
     }
+  });
+
+  test('once its folder is renamed, a submit says so once for all its names, the page shows none of it, and it opens again', async () => {
+    const { page } = main.ctx;
+    const folder = path.join(main.home.desktop, 'Worked Example');
+    // The contest's name, body rows, options, ranking tables, and the row numbers the forms keep.
+    const shown = () => page.evaluate(() => [$('contest-name').textContent,
+      ...['main tbody tr', 'main option[data-number]', '.rank-block'].map((s) => document.querySelectorAll(s).length),
+      ...Array.from(document.querySelectorAll('input[type="hidden"]'), (i) => i.value).filter((v) => v !== 'none')]);
+    await nav(page, 'individual-scores');
+    await nav(page, 'rankings');
+    await nav(page, 'placings');
+    await page.click('#placings-table tbody tr');
+    assert.deepEqual(await shown(), ['Worked Example', 121, 7, 8, '20']);
+    renameSync(folder, folder + ' moved');
+    await nav(page, 'contestants');
+    const refused = await outcome(main.ctx, () => saveContestants(page, 'Junior Alpha', 'Ben, Cy, Dee'));
+    assert.deepEqual(refused.alerts, ['Error: The contest file was moved, replaced or deleted while it was open, '
+      + 'so nothing more is saved to it. Open the contest again.\nNot saved: Ben, Cy, Dee']);
+    assert.deepEqual(refused.sent.map((m) => m.name), Array(3).fill('call_save_contestant'));
+    assert.deepEqual(await shown(), ['None', 0, 0, 0]);
+
+    renameSync(folder + ' moved', folder);
+    await nav(page, 'contest');
+    const reopened = await outcome(main.ctx, () => page.click('#open-contest-btn'));
+    assert.deepEqual([reopened.alerts, reopened.sent[0].name], [[], 'open_contest']);
+    assert.equal(await page.textContent('#contest-name'), 'Worked Example');
+    assert.deepEqual(await tableCounts(page), FILLED);
+    await nav(page, 'divisions');
+    await saveDivision(page, 'Senior', '3');
+    assert.deepEqual((await rows(page, '#divisions-table')).map((r) => r[0]), ['Junior', 'Senior']);
   });
 });
 
@@ -521,33 +553,25 @@ describe('rankings display', () => {
 
   test('Show/Hide clicked while the rankings load turns every table, near or far, to one state', async () => {
     const { page } = ctx;
-    // Eight tables of each kind with 140 lower scores each: far more rows out of view than
-    // one staged step changes.
-    const many = (prefix) => Array.from({ length: 8 }, (_, t) => Array.from({ length: 150 },
-      (_, i) => row(`D${t}`, 'Overall', i + 1, `${prefix}${t}.${i}`))).flat(2).join(FS);
-    const states = () => page.$$eval('#rankings table', (ts) => ts.map((t) => {
-      const hidden = t.querySelectorAll('tr.lower-score.hidden').length;
-      return hidden === 0 ? 'shown' : hidden === t.querySelectorAll('tr.lower-score').length ? 'hidden' : 'mixed';
-    }));
-    const settled = () => page.waitForFunction(() => lowerScoresToDo.size === 0, null, { timeout: 10000 });
-    indivAnswer = many('P');
-    teamAnswer = undefined;
-    try {
-      await page.click('nav a[data-page="rankings"]');
-      await page.waitForFunction(() => document.querySelectorAll('#indiv-rankings table').length === 8);
-      await page.click('#rankings-show-hide-btn');
-      const held = parse(ctx.sent.findLast((m) => parse(m).name === 'fetch_team_rankings'));
-      ctx.deliver(`${held.id}:${many('T')}`);
-      await settle(page);
-      await settled();
-      assert.deepEqual(await states(), Array(16).fill('shown'));
-      await page.click('#rankings-show-hide-btn');
-      await settled();
-      assert.deepEqual(await states(), Array(16).fill('hidden'));
-    } finally {
-      indivAnswer = indiv;
-      teamAnswer = team;
-    }
+    // Eight tables of each kind with 140 lower scores each: most are out of view and change a
+    // batch of rows at a time.
+    const many = (p) => Array.from({ length: 1200 },
+      (_, i) => row(`D${Math.floor(i / 150)}`, 'Overall', (i % 150) + 1, `${p}${i}`)).flat().join(FS);
+    const states = async () => {
+      await page.waitForFunction(() => lowerScoresToDo.size === 0);
+      return page.$$eval('#rankings table', (ts) => ts.map((t) => t.querySelectorAll('tr.lower-score.hidden').length)
+        .map((n) => (n === 0 ? 'shown' : n === 140 ? 'hidden' : 'mixed')));
+    };
+    [indivAnswer, teamAnswer] = [many('P'), undefined];
+    await page.click('nav a[data-page="rankings"]');
+    await page.waitForFunction(() => document.querySelectorAll('#indiv-rankings table').length === 8);
+    await page.click('#rankings-show-hide-btn');
+    ctx.deliver(`${parse(ctx.sent.at(-1)).id}:${many('T')}`);  // the team rankings, held until now
+    await settle(page);
+    assert.deepEqual(await states(), Array(16).fill('shown'));
+    await page.click('#rankings-show-hide-btn');
+    assert.deepEqual(await states(), Array(16).fill('hidden'));
+    [indivAnswer, teamAnswer] = [indiv, team];
   });
 
   test('in print a heading stays with its table, and a table longer than a page comes in parts with the header row', async () => {
@@ -746,66 +770,5 @@ describe('a refresh whose fetch fails', () => {
       { alerts: [failure], sent: ['fetch_indiv_rankings'] });
     assert.deepEqual(names(await outcome(main.ctx, () => page.click('nav a[data-page="individual-scores"]'))),
       { alerts: [failure], sent: ['fetch_indiv_scores'] });
-  });
-});
-
-describe('a contest whose folder is renamed while it is open', () => {
-  test('a submit says so once for all its entries, the page shows no contest, and it can be opened again', async () => {
-    const home = makeHome();
-    const moved = path.join(home.desktop, 'Moved away', 'contest.db');
-    const harness = startHarness({ home: home.home, env: { TALLYWELL_OPEN_PATH: moved } });
-    const ctx = await openMainPage(browser, { host: harness });
-    // What the page shows of a contest: its name, body rows, options, ranking tables, and
-    // the row numbers its forms keep.
-    const shown = () => ctx.page.evaluate(() => ({
-      name: $('contest-name').textContent,
-      rows: document.querySelectorAll('main tbody tr').length,
-      options: document.querySelectorAll('main form option[data-number]').length,
-      rankings: document.querySelectorAll('.rank-block').length,
-      numbers: Array.from(document.querySelectorAll('input[type="hidden"]'), (i) => i.value).filter((v) => v !== 'none'),
-    }));
-    try {
-      const { page } = ctx;
-      await createContest(page, 'Moved');
-      await nav(page, 'divisions');
-      await saveDivision(page, 'Junior', '3');
-      await nav(page, 'teams');
-      await saveTeam(page, 'Junior', 'Team', 'Alpha');
-      await nav(page, 'class-types');
-      await saveClassType(page, 'Cattle');
-      await nav(page, 'classes');
-      await saveClass(page, 'Cattle', 'Heifers', '1234', '253');
-      await nav(page, 'contestants');
-      await saveContestants(page, 'Junior Alpha', 'Ann');
-      await nav(page, 'placings');
-      await typePlacing(page, { classNo: '1', contestant: '1011', placing: '1234' });
-      await nav(page, 'individual-scores');
-      await nav(page, 'rankings');
-      await nav(page, 'placings');
-      await page.click('#placings-table tbody tr');
-      assert.deepEqual(await shown(), { name: 'Moved', rows: 11, options: 3, rankings: 2, numbers: ['1'] });
-
-      renameSync(path.join(home.desktop, 'Moved'), path.dirname(moved));
-      await nav(page, 'contestants');
-      const refused = await outcome(ctx, () => saveContestants(page, 'Junior Alpha', 'Ben, Cy, Dee'));
-      assert.deepEqual(refused.alerts, ['Error: The contest file was moved, replaced or deleted while it was open, '
-        + 'so nothing more is saved to it. Open the contest again.\nNot saved: Ben, Cy, Dee']);
-      assert.deepEqual(refused.sent.map((m) => m.name), Array(3).fill('call_save_contestant'));
-      assert.deepEqual(await shown(), { name: 'None', rows: 0, options: 0, rankings: 0, numbers: [] });
-
-      await nav(page, 'contest');
-      const reopened = await outcome(ctx, () => page.click('#open-contest-btn'));
-      assert.deepEqual(reopened.alerts, []);
-      assert.equal(reopened.sent[0].name, 'open_contest');
-      assert.equal(await page.textContent('#contest-name'), 'Moved');
-      assert.deepEqual(await rows(page, '#placings-table'), [['1', '1011', '1234', '']]);
-      await nav(page, 'divisions');
-      await saveDivision(page, 'Senior', '3');
-      assert.deepEqual(await rows(page, '#divisions-table'), [['Junior', '3', '1000'], ['Senior', '3', '2000']]);
-    } finally {
-      await ctx.context.close();
-      await harness.stop();
-      home.remove();
-    }
   });
 });
