@@ -28,7 +28,7 @@ function findInPage(query, backwards = false, again = false) {
     return findAndSelect(query, backwards, again);
   } catch (error) {
     // A query too long for the engine's patterns (V8 refuses some 20,000 letters when it first
-    // runs one) counts as not found, though some text of the page is longer still.
+    // runs one) counts as not found; only a text of the page longer still could have held it.
     if (error instanceof SyntaxError) return false;
     throw error;
   }
