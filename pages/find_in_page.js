@@ -6,11 +6,14 @@
 
 const findState = { query: '', node: null, offset: -1 };  // the current match
 
-// Text nodes the page shows, in document order; rows a long table does not display count.
-function shownTextWalker() {
+// Text nodes the page shows of at least minLength characters, in document order; rows a long
+// table does not display count.
+function shownTextWalker(minLength) {
   return document.createTreeWalker(document.body, NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT, {
     acceptNode(node) {
-      if (node.nodeType === Node.TEXT_NODE) return NodeFilter.FILTER_ACCEPT;
+      if (node.nodeType === Node.TEXT_NODE) {
+        return node.data.length >= minLength ? NodeFilter.FILTER_ACCEPT : NodeFilter.FILTER_SKIP;
+      }
       if (node.matches('script, style, select, textarea, .hidden, .window-spacer, section:not(.active), ' +
         '#zoom-warning:not(.active)')) return NodeFilter.FILTER_REJECT;
       return NodeFilter.FILTER_SKIP;
@@ -21,10 +24,26 @@ function shownTextWalker() {
 function findInPage(query, backwards = false, again = false) {
   if (query === '') return false;
   settleLowerScores();  // every ranking block as Show/Hide Lower Scores left it
+  try {
+    return findAndSelect(query, backwards, again);
+  } catch (error) {
+    // A query too long for the engine's patterns (V8 refuses some 20,000 letters when it first
+    // runs one) counts as not found; only a text of the page longer still could have held it.
+    if (error instanceof SyntaxError) return false;
+    throw error;
+  }
+}
+
+function findAndSelect(query, backwards, again) {
+  // A match has as many characters as the query (case folding maps one character to one), so
+  // only texts at least that long are searched; for an over-long query no pattern runs at all.
+  const walker = shownTextWalker([...query].length);
   // Case is ignored by the pattern, on the text as it stands: lower-casing the text first
   // would change the length of some ("İ" becomes two characters), and with it the offsets.
   const pattern = new RegExp(query.replace(/[\\^$.*+?()[\]{}|/]/g, '\\$&'), 'giu');
-  const walker = shownTextWalker();
+  // The index after the character at index i. Matches start on whole characters: an index
+  // inside a surrogate pair would take V8 back to the start of the pair, to the same match.
+  const after = (text, i) => i + (text.codePointAt(i) > 0xffff ? 2 : 1);
   // The match in the node from the given index on (backwards: the last at or before it), or null.
   const matchIn = (node, from) => {
     if (!backwards) {
@@ -35,7 +54,7 @@ function findInPage(query, backwards = false, again = false) {
     pattern.lastIndex = 0;
     for (let match; (match = pattern.exec(node.data)) && match.index <= from;) {
       last = match;
-      pattern.lastIndex = match.index + 1;
+      pattern.lastIndex = after(node.data, match.index);
     }
     return last;
   };
@@ -44,7 +63,7 @@ function findInPage(query, backwards = false, again = false) {
   if (again && findState.query === query && findState.node && findState.node.isConnected) {
     node = findState.node;
     walker.currentNode = node;
-    match = matchIn(node, backwards ? findState.offset - 1 : findState.offset + 1);
+    match = matchIn(node, backwards ? findState.offset - 1 : after(node.data, findState.offset));
   }
   // Goes on node by node, once around the page at most.
   let laps = 0;

@@ -395,7 +395,46 @@ function addPrintParts() {
       for (const row of rows.slice(first, first + PRINT_PART_ROWS)) body.appendChild(row.cloneNode(true));
     }
     wrapper.classList.add('printed-in-parts');
+    sizePrintParts(parts, columnWidths(table, rows));
   }
+}
+
+// Every part of a table takes the column widths of the whole table, which fit its widest
+// cells, so that the columns line up from part to part. On a page narrower than that the
+// widest column gives way in every part alike, and its texts wrap (main_page.css).
+function sizePrintParts(parts, widths) {
+  const widest = widths.indexOf(Math.max(...widths));
+  const total = widths.reduce((sum, width) => sum + width, 0);
+  for (const part of parts.children) {
+    part.style.width = `min(${total}px, 100%)`;
+    const ths = part.tHead.rows[0].cells;
+    for (let i = 0; i < ths.length; i++) {
+      if (i === widest) continue;
+      ths[i].style.boxSizing = 'border-box';
+      ths[i].style.width = widths[i] + 'px';
+    }
+  }
+}
+
+// The width each column of a table needs for its header and the given rows: their texts
+// measured in the cells' font, with the cells' padding and borders. Measuring the table on
+// screen instead would lay out every row, and under a zoom other than 100% gives widths a
+// few pixels off those on paper, where the longest names would then wrap.
+let measureContext = null;
+
+function columnWidths(table, rows) {
+  measureContext ??= document.createElement('canvas').getContext('2d');
+  const needs = (cell, texts) => {
+    const style = getComputedStyle(cell);
+    measureContext.font = style.font;
+    let widest = parseFloat(style.minWidth) || 0;
+    for (const text of texts) widest = Math.max(widest, measureContext.measureText(text).width);
+    return widest + parseFloat(style.paddingLeft) + parseFloat(style.paddingRight) +
+      parseFloat(style.borderLeftWidth) + parseFloat(style.borderRightWidth);
+  };
+  const head = table.tHead.rows[0].cells;
+  return Array.from(head, (th, i) => Math.ceil(Math.max(needs(th, [th.textContent]),
+    needs(rows[0].cells[i], rows.map((row) => row.cells[i].textContent)))));
 }
 
 window.addEventListener('beforeprint', addPrintParts);

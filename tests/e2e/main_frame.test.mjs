@@ -104,7 +104,8 @@ describe('frame', () => {
         if (name === 'fetch_placings') {
           return Array.from({ length: 2500 }, (_, i) => [i + 1, 1, 1011 + i, '1234', '']).flat().join(FS);
         }
-        if (name === 'fetch_contestants') return ['Open', 'North', 'İlker Öztürk', '1011'].join(FS);
+        const cows = ['Open', 'Team 🐄 North', 'Cy', '1012', 'Open', '🐄🐄 South', 'Di', '1013'];
+        if (name === 'fetch_contestants') return ['Open', 'North', 'İlker Öztürk', '1011', ...cows].join(FS);
         if (name === 'open_contest') return 'Frame';
         return '';
       },
@@ -206,10 +207,20 @@ describe('frame', () => {
     assert.deepEqual(await find('3410', false, true), { found: true, selected: '3410', shown: true }, 'one match wraps onto itself');
     assert.deepEqual(await find('1012', true), { found: true, selected: '1012', shown: true }, 'backwards from the bottom');
     assert.equal((await find('no such text')).found, false);
+    assert.equal((await find('1.34')).found, false, 'the query is text, not a pattern');
+    assert.equal((await find('1'.repeat(200000))).found, false, 'longer than any text, and than V8 compiles');
     // Lower case is longer than the text itself here ("İ" becomes two characters).
     await nav(page, 'contestants');
     assert.deepEqual(await find('Öztürk'), { found: true, selected: 'Öztürk', shown: true });
     assert.deepEqual(await find('öZTÜRK', true, true), { found: true, selected: 'Öztürk', shown: true });
+    assert.equal((await find('(')).selected, '(', 'in "Contestant Name(s)"');
+    // A match that starts with two UTF-16 units: each step goes on by the whole character.
+    const cowAt = async (backwards) => {
+      await find('🐄', backwards, true);
+      return page.evaluate(() => { const r = getSelection().getRangeAt(0); return `${r.startContainer.data}@${r.startOffset}`; });
+    };
+    assert.deepEqual([await cowAt(), await cowAt(), await cowAt()], ['Team 🐄 North@5', '🐄🐄 South@0', '🐄🐄 South@2']);
+    assert.deepEqual([await cowAt(true), await cowAt(true), await cowAt(true)], ['🐄🐄 South@0', 'Team 🐄 North@5', '🐄🐄 South@2']);
     await nav(page, 'placings');
 
     await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: 'http://127.0.0.1' });

@@ -576,7 +576,7 @@ describe('rankings display', () => {
 
   test('in print a heading stays with its table, and a table longer than a page comes in parts with the header row', async () => {
     const { page } = ctx;
-    const long = Array.from({ length: 45 }, (_, i) => `L${i + 1}`);
+    const long = Array.from({ length: 45 }, (_, i) => `L${i + 1}${i >= 12 && i < 24 ? ' of a name long enough to widen its column' : ''}`);
     indivAnswer = [...long.map((name, i) => row('Senior', 'Overall', i + 1, name)), row('Senior', 'Reasons', 1, 'R1')].flat().join(FS);
     await nav(page, 'rankings');
     await page.click('#rankings-show-hide-btn');
@@ -600,8 +600,17 @@ describe('rankings display', () => {
         { caption: null, rows: long.slice(36), ...whole },
         { caption: 'Individual Senior Reasons', rows: ['R1'], ...whole },
       ]);
+      // Each part has the columns of the whole table (long names on one line); a narrower page narrows all alike.
+      const parts = () => page.$$eval('#indiv-rankings .print-parts > table', (ts) => ts.map((t) => [t.offsetWidth <= t.parentNode.clientWidth,
+        ...Array.from(t.tHead.rows[0].cells, (c) => c.offsetWidth), Math.max(...Array.from(t.tBodies[0].rows, (r) => r.offsetHeight))]));
+      const wide = await parts();
+      assert.deepEqual(wide, Array(4).fill(wide[0]));
+      await page.setViewportSize({ width: 480, height: 800 });
+      const narrow = (await parts()).map((part) => part.slice(0, -1));
+      assert.deepEqual(narrow, Array(4).fill([true, ...narrow[0].slice(1)]));
     } finally {
       await page.emulateMedia({ media: 'screen' });
+      await page.setViewportSize({ width: 1280, height: 800 });
       await page.evaluate(() => dispatchEvent(new Event('afterprint')));
       indivAnswer = indiv;
     }
