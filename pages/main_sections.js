@@ -101,13 +101,10 @@ $('open-contest-btn').addEventListener('click', async () => {
 
 // The host has closed the contest: the page shows nothing of it and keeps no row number of
 // it in a form, so that nothing of it can be changed in a contest opened or created next.
-function showNoContest() {
+async function showNoContest() {
   contestNameEl.textContent = 'None';
   for (const reset of formResets) reset();
-  loadAll();
-  loadIndivScores();
-  loadIndivRankings();
-  loadTeamRankings();
+  await Promise.all([loadAll(), loadIndivScores(), loadIndivRankings(), loadTeamRankings()]);
 }
 
 async function loadAll() {

@@ -20,8 +20,9 @@ const CONTEST_MOVED_MESSAGE = 'The contest file was moved, replaced or deleted w
 
 // Says in one message box why the requests of one action were refused: each reason once, with
 // the entries it refused where they are named ({ error, entry }, entry null for none).
-function showErrors(refusals) {
-  if (refusals.some(({ error }) => error.message === CONTEST_MOVED_MESSAGE)) showNoContest();
+// The page shows no contest before the message comes, once the contest is gone.
+async function showErrors(refusals) {
+  if (refusals.some(({ error }) => error.message === CONTEST_MOVED_MESSAGE)) await showNoContest();
   const entries = new Map();
   for (const { error, entry } of refusals) {
     if (!entries.has(error.message)) entries.set(error.message, []);
