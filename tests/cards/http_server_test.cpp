@@ -273,15 +273,11 @@ TEST(CardServerLifecycle, ASecondServerCannotTakeThePort) {
 }
 
 TEST(CardServerLifecycle, APortHeldElsewhereEndsTheRunAtOnce) {
-  const int holder = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  int port = 0;
+  const int holder = bound_loopback_socket(port);
+  ASSERT_NE(port, 0);
   ASSERT_EQ(listen(holder, 5), 0);
-  socklen_t length = sizeof address;
-  getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
-  auto run = run_server_async(ntohs(address.sin_port));
+  auto run = run_server_async(port);
   EXPECT_EQ(run.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(server, nullptr);
   close(holder);

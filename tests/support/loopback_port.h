@@ -11,7 +11,8 @@
 #include <chrono>
 #include <thread>
 
-inline int free_loopback_port() {
+// A socket bound to a free loopback port, which port is set to.
+inline int bound_loopback_socket(int& port) {
   const int sock = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -19,8 +20,14 @@ inline int free_loopback_port() {
   bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
   socklen_t length = sizeof address;
   getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-  close(sock);
-  return ntohs(address.sin_port);
+  port = ntohs(address.sin_port);
+  return sock;
+}
+
+inline int free_loopback_port() {
+  int port = 0;
+  close(bound_loopback_socket(port));
+  return port;
 }
 
 // The connected socket, or -1.
