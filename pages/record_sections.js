@@ -9,9 +9,9 @@ const formResets = [];
 // saves of a submit are sent at once, and the host runs requests in the order they come, so
 // the saves of every form are made in the order they were entered, across submits; the
 // refused saves of a submit are told in one message that names their entries, which the form
-// no longer shows. The table reloads follow
-// the save; a reload asked for while one runs is made once more after it, so reloads never
-// pile up ahead of the next save. A reload that fails says why, as a failed save does.
+// no longer shows. The table reloads follow the save; a reload asked for while one runs is
+// made once more after it, so reloads never pile up ahead of the next save. A reload that
+// fails says why, as a failed save does.
 function recordSection(form) {
   const numberInput = $(form.numberInput);
   let reloading = null;
