@@ -383,6 +383,7 @@ function addPrintParts() {
     if (rows.length <= PRINT_PART_ROWS) continue;
     const parts = wrapper.appendChild(document.createElement('div'));
     parts.className = 'print-parts';
+    const sizer = sizerRows(table, rows);
     for (let first = 0; first < rows.length; first += PRINT_PART_ROWS) {
       const part = parts.appendChild(document.createElement('table'));
       part.className = table.className;
@@ -390,48 +391,45 @@ function addPrintParts() {
       part.appendChild(table.tHead.cloneNode(true));
       const body = part.appendChild(document.createElement('tbody'));
       for (const row of rows.slice(first, first + PRINT_PART_ROWS)) body.appendChild(row.cloneNode(true));
+      part.appendChild(sizer.cloneNode(true));
     }
     wrapper.classList.add('printed-in-parts');
-    sizePrintParts(parts, columnWidths(table, rows));
   }
 }
 
-// Every part of a table takes the column widths of the whole table, which fit its widest
-// cells, so that the columns line up from part to part. On a page narrower than that the
-// widest column gives way in every part alike, and its texts wrap (main_page.css).
-function sizePrintParts(parts, widths) {
-  const widest = widths.indexOf(Math.max(...widths));
-  const total = widths.reduce((sum, width) => sum + width, 0);
-  for (const part of parts.children) {
-    part.style.width = `min(${total}px, 100%)`;
-    const ths = part.tHead.rows[0].cells;
-    for (let i = 0; i < ths.length; i++) {
-      if (i === widest) continue;
-      ths[i].style.boxSizing = 'border-box';
-      ths[i].style.width = widths[i] + 'px';
-    }
-  }
-}
-
-// The width each column of a table needs for its header and the given rows: their texts
-// measured in the cells' font, with the cells' padding and borders. Measuring the table on
-// screen instead would lay out every row, and under a zoom other than 100% gives widths a
-// few pixels off those on paper, where the longest names would then wrap.
+// The parts of a table lay out their columns from the same texts, so that the columns line
+// up from part to part: besides its own rows each part has two rows that take no room on
+// paper (main_page.css), holding each column's widest text and widest word in the whole
+// table. A column is then as wide as its widest text where the page allows; on a narrower
+// page the browser narrows the columns alike in every part, none below its widest word, and
+// their texts wrap between words. The widths are measured in the cells' font.
 let measureContext = null;
 
-function columnWidths(table, rows) {
+function sizerRows(table, rows) {
   measureContext ??= document.createElement('canvas').getContext('2d');
-  const needs = (cell, texts) => {
-    const style = getComputedStyle(cell);
-    measureContext.font = style.font;
-    let widest = parseFloat(style.minWidth) || 0;
-    for (const text of texts) widest = Math.max(widest, measureContext.measureText(text).width);
-    return widest + parseFloat(style.paddingLeft) + parseFloat(style.paddingRight) +
-      parseFloat(style.borderLeftWidth) + parseFloat(style.borderRightWidth);
+  const widest = (texts) => {
+    let found = '';
+    let width = -1;
+    for (const text of texts) {
+      const w = measureContext.measureText(text).width;
+      if (w > width) [found, width] = [text, w];
+    }
+    return found;
   };
-  const head = table.tHead.rows[0].cells;
-  return Array.from(head, (th, i) => Math.ceil(Math.max(needs(th, [th.textContent]),
-    needs(rows[0].cells[i], rows.map((row) => row.cells[i].textContent)))));
+  const foot = document.createElement('tfoot');
+  foot.className = 'print-sizer';
+  const textRow = foot.insertRow();
+  const wordRow = foot.insertRow();
+  for (let i = 0; i < table.tHead.rows[0].cells.length; i++) {
+    measureContext.font = getComputedStyle(rows[0].cells[i]).font;
+    const texts = new Set(rows.map((row) => row.cells[i].textContent));
+    const words = new Set();
+    // Lines break at spaces and after hyphens.
+    for (const text of texts) for (const word of text.split(/\s+|(?<=-)/)) words.add(word);
+    textRow.insertCell().textContent = widest(texts);
+    wordRow.insertCell().textContent = widest(words);
+  }
+  return foot;
 }
 
 window.addEventListener('beforeprint', addPrintParts);

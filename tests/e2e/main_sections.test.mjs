@@ -518,7 +518,7 @@ describe('input checks and record handling', () => {
 // ---- Rankings display, sorter, Wi-Fi ----------------------------------------------
 
 describe('rankings display', () => {
-  const row = (division, category, rank, name) => [division, category, String(rank), String(100 - rank), name, 'T'];
+  const row = (division, category, rank, name, team = 'T') => [division, category, String(rank), String(100 - rank), name, team];
   const indiv = [
     ...Array.from({ length: 10 }, (_, i) => row('None', 'Overall', i < 9 ? i + 1 : 10, `P${i}`)),
     row('None', 'Overall', 10, 'Tied A'), row('None', 'Overall', 10, 'Tied B'), row('None', 'Overall', 13, 'Lower'),
@@ -577,7 +577,11 @@ describe('rankings display', () => {
   test('in print a heading stays with its table, and a table longer than a page comes in parts with the header row', async () => {
     const { page } = ctx;
     const long = Array.from({ length: 45 }, (_, i) => `L${i + 1}${i >= 12 && i < 24 ? ' of a name long enough to widen its column' : ''}`);
-    indivAnswer = [...long.map((name, i) => row('Senior', 'Overall', i + 1, name)), row('Senior', 'Reasons', 1, 'R1')].flat().join(FS);
+    // Row 30 holds a name and a team each wider than half the page.
+    long[29] = 'Bartholomew Quartermain-Fitzwilliam of the Lower Bramwell Valley Cattle and Sheep Breeders';
+    const team = 'Upper Bramwell Valley Young Farmers Club Livestock Judging Team Number Two South';
+    indivAnswer = [...long.map((name, i) => row('Senior', 'Overall', i + 1, name, i === 29 ? team : 'T')),
+      row('Senior', 'Reasons', 1, 'R1')].flat().join(FS);
     await nav(page, 'rankings');
     await page.click('#rankings-show-hide-btn');
     await page.evaluate(() => dispatchEvent(new Event('beforeprint')));
@@ -600,14 +604,23 @@ describe('rankings display', () => {
         { caption: null, rows: long.slice(36), ...whole },
         { caption: 'Individual Senior Reasons', rows: ['R1'], ...whole },
       ]);
-      // Each part has the columns of the whole table (long names on one line); a narrower page narrows all alike.
-      const parts = () => page.$$eval('#indiv-rankings .print-parts > table', (ts) => ts.map((t) => [t.offsetWidth <= t.parentNode.clientWidth,
-        ...Array.from(t.tHead.rows[0].cells, (c) => c.offsetWidth), Math.max(...Array.from(t.tBodies[0].rows, (r) => r.offsetHeight))]));
+      // Each part has the columns of the whole table and shows every text whole, wrapped only where
+      // it must be (the short texts on one line), and fits the page; a narrower page narrows all alike.
+      const parts = () => page.$$eval('#indiv-rankings .print-parts > table', (ts) => {
+        const line = Math.min(...ts.flatMap((t) => Array.from(t.tBodies[0].rows, (r) => r.offsetHeight)));
+        return ts.map((t) => ({
+          fits: t.offsetWidth <= t.parentNode.clientWidth && (t.tFoot?.offsetHeight ?? 0) === 0,
+          widths: Array.from(t.tHead.rows[0].cells, (c) => c.offsetWidth),
+          clipped: Array.from(t.tBodies[0].querySelectorAll('td')).filter((c) => c.scrollWidth > c.clientWidth || c.scrollHeight > c.clientHeight).length,
+          wrapped: Array.from(t.tBodies[0].rows).filter((r) => r.offsetHeight > line * 1.5).map((r) => r.cells[2].textContent),
+        }));
+      });
       const wide = await parts();
-      assert.deepEqual(wide, Array(4).fill(wide[0]));
+      const shown = { fits: true, widths: wide[0].widths, clipped: 0 };
+      assert.deepEqual(wide, [[], [], [long[29]], []].map((wrapped) => ({ ...shown, wrapped })));
       await page.setViewportSize({ width: 480, height: 800 });
-      const narrow = (await parts()).map((part) => part.slice(0, -1));
-      assert.deepEqual(narrow, Array(4).fill([true, ...narrow[0].slice(1)]));
+      const narrow = (await parts()).map(({ wrapped, ...part }) => part);
+      assert.deepEqual(narrow, Array(4).fill({ ...shown, widths: narrow[0].widths }));
     } finally {
       await page.emulateMedia({ media: 'screen' });
       await page.setViewportSize({ width: 1280, height: 800 });
