@@ -43,7 +43,8 @@ std::string save_class(const std::string& args) {
 std::string fetch_classes(const std::string&) {
   return run_fetch(
       "SELECT classes.id, class_types.name AS type_name, classes.name, classes.placing, classes.cuts "
-      "FROM classes JOIN class_types ON classes.type_id = class_types.id "
+      "FROM class_types NOT INDEXED "
+      "CROSS JOIN classes NOT INDEXED ON classes.type_id = class_types.id "
       "ORDER BY classes.id;");
 }
 

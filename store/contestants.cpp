@@ -22,22 +22,26 @@ std::string save_contestant(const std::string& args) {
 std::string fetch_contestants(const std::string&) {
   return run_fetch(
       "SELECT divisions.name, teams.name, contestants.name, contestants.number "
-      "FROM contestants "
-      "JOIN teams ON contestants.team_no = teams.number "
-      "JOIN divisions ON teams.division_no = divisions.number "
+      "FROM contestants NOT INDEXED "
+      "CROSS JOIN teams INDEXED BY sqlite_autoindex_teams_1 ON contestants.team_no = teams.number "
+      "CROSS JOIN divisions INDEXED BY sqlite_autoindex_divisions_2 ON teams.division_no = divisions.number "
       "ORDER BY contestants.id DESC;");
 }
 
 // Every team, also one without contestants; the team that gained the latest contestant
-// comes first, and empty teams (no largest id) come last.
+// comes first, and empty teams (no largest id) come last. Contestants have no index by team,
+// so each table is read once and the rows are grouped by team number (store/schema.h).
 std::string fetch_contestant_counts(const std::string&) {
   return run_fetch(
-      "SELECT divisions.name, teams.name, COUNT(contestants.id) "
-      "FROM teams "
-      "LEFT JOIN contestants ON teams.number = contestants.team_no "
-      "JOIN divisions ON teams.division_no = divisions.number "
-      "GROUP BY teams.number "
-      "ORDER BY MAX(contestants.id) DESC;");
+      "SELECT divisions.name, team, contestant_count FROM ("
+      "SELECT max(division_no) AS division_no, max(name) AS team, count(contestant) AS contestant_count, "
+      "max(contestant) AS latest FROM ("
+      "SELECT number, division_no, name, NULL AS contestant FROM teams NOT INDEXED "
+      "UNION ALL "
+      "SELECT team_no, NULL, NULL, id FROM contestants NOT INDEXED) "
+      "GROUP BY number HAVING team IS NOT NULL) "
+      "CROSS JOIN divisions INDEXED BY sqlite_autoindex_divisions_2 ON division_no = divisions.number "
+      "ORDER BY latest DESC;");
 }
 
 std::string delete_contestant(const std::string& key) {

@@ -7,9 +7,9 @@ namespace {
 const char* const INDIV_SCORES_SQL = R"SQL(
 SELECT contestants.name, placings.contestant_no, classes.name, placings.class_id,
        placings.placing, placings.placing_score, placings.reasons_score, placings.total_score
-FROM placings
-JOIN contestants ON contestants.number = placings.contestant_no
-JOIN classes ON classes.id = placings.class_id
+FROM classes NOT INDEXED
+CROSS JOIN placings INDEXED BY sqlite_autoindex_placings_1 ON placings.class_id = classes.id
+CROSS JOIN contestants INDEXED BY sqlite_autoindex_contestants_2 ON contestants.number = placings.contestant_no
 ORDER BY contestants.name, placings.class_id)SQL";
 }  // namespace
 

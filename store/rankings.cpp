@@ -12,18 +12,20 @@ namespace {
 constexpr int RANKING_COLUMNS = 6;
 
 // Each contestant's score sums within one class type, and the joins from a placing up to
-// its division; both rankings group these by division, class type and contestant.
+// its division; both rankings group these by division, class type and contestant. The few
+// class types and classes come first, each class's placings by its index (store/schema.h).
 const std::string CONTESTANT_SUMS_FROM_PLACINGS = R"SQL(
          sum(placings.total_score) AS total_score_sum,
          sum(placings.reasons_score) AS reasons_score_sum,
          sum(CASE WHEN placings.reasons_score IS NULL THEN 0 ELSE placings.placing_score END)
            AS reasons_placing_sum
-  FROM placings
-  JOIN classes ON classes.id = placings.class_id
-  JOIN class_types ON class_types.id = classes.type_id
-  JOIN contestants ON contestants.number = placings.contestant_no
-  JOIN teams ON teams.number = contestants.team_no
-  JOIN divisions ON divisions.number = teams.division_no
+  FROM class_types NOT INDEXED
+  CROSS JOIN classes NOT INDEXED ON classes.type_id = class_types.id
+  CROSS JOIN placings INDEXED BY sqlite_autoindex_placings_1 ON placings.class_id = classes.id
+  CROSS JOIN contestants INDEXED BY sqlite_autoindex_contestants_2
+    ON contestants.number = placings.contestant_no
+  CROSS JOIN teams INDEXED BY sqlite_autoindex_teams_1 ON teams.number = contestants.team_no
+  CROSS JOIN divisions INDEXED BY sqlite_autoindex_divisions_2 ON divisions.number = teams.division_no
 )SQL";
 
 // The trailing columns only order the compound: ORDER BY over a UNION ALL may name result

@@ -35,10 +35,11 @@ const char* const CLASSES_SQL =
     "SELECT id, placing, cuts FROM classes WHERE placing IS NOT NULL AND cuts IS NOT NULL "
     "ORDER BY id";
 
-// Placings saved at or after the last pass (stamps are whole seconds, so equal means maybe
-// later), placings saved before their class's last save, and placings never scored.
+// A class's placings, by its index (store/schema.h), that were saved at or after the last pass
+// (stamps are whole seconds, so equal means maybe later), saved before their class's last
+// save, or never scored.
 const char* const SELECT_SQL = R"SQL(
-SELECT id, placing, reasons_score FROM placings
+SELECT id, placing, reasons_score FROM placings INDEXED BY sqlite_autoindex_placings_1
 WHERE class_id = ?1
   AND (timestamp >= ?2 OR total_score IS NULL
        OR timestamp < (SELECT timestamp FROM classes WHERE id = ?3)))SQL";

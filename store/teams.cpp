@@ -24,7 +24,8 @@ std::string save_team(const std::string& args) {
 std::string fetch_teams(const std::string&) {
   return run_fetch(
       "SELECT teams.id, divisions.name, teams.type, teams.name, teams.coach, teams.number "
-      "FROM teams JOIN divisions ON teams.division_no = divisions.number "
+      "FROM teams NOT INDEXED "
+      "CROSS JOIN divisions INDEXED BY sqlite_autoindex_divisions_2 ON teams.division_no = divisions.number "
       "ORDER BY teams.id DESC;");
 }
 
