@@ -13,10 +13,10 @@ extern const std::string schema_sql;
 // wrote, saying anything of its tables, and SQLite's planner believes them: a plan it chose
 // from them can scan a table once for every row of another. So statements fix their plans:
 // joins run in the order written (CROSS JOIN), each table is reached through the index
-// named for it (INDEXED BY) or, when scanned, not through any (NOT INDEXED), and a table with
-// no index for the way it is reached is scanned once, not inside a loop. A statement of one
-// table that finds its row by the whole of a key needs none of this: SQLite takes the key
-// without weighing the statistics.
+// named for it (INDEXED BY) or scanned without any (NOT INDEXED), only the few class types
+// and classes are scanned inside a loop, and counts by a column that has no index read each
+// table once and group the rows. A statement of one table that finds its row by the whole of
+// a key needs none of this: SQLite takes the key without weighing the statistics.
 
 struct sqlite3;
 
